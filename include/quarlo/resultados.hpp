@@ -1,0 +1,106 @@
+#pragma once
+
+#include <memory>
+#include <quarlo/types.hpp>
+#include <string>
+
+namespace QuarloCliente {
+
+// The status inside every result: Estado "0" success, "1" failure (or the service's own code
+// where an operation says so), and the Spanish explanation of a failure.
+class ResultadoServicio {
+ public:
+  std::string Estado = "0";
+  std::string Descripcion;
+
+  // Sets Estado to "1" and Descripcion to mensaje; the last call wins.
+  void SetError(const std::string& mensaje);
+};
+
+// The answer to a DTE or boleta submission: the stamped TED and its PDF417 barcode.
+class ResultadoEnviarDocumento {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+  std::string TED;
+  std::string Pdf417;
+
+  // The bytes that Pdf417 holds as Base64 (the barcode image for the graphic type); throws Error
+  // when Pdf417 is not valid Base64. Pdf417 itself is not changed.
+  Bytes GetPdf417ComoBytes() const;
+};
+
+// The answer to a book or folio-report submission.
+class ResultadoEnviarLibro {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+};
+
+// A retrieved PDF, as Base64 text in Datos.
+class ResultadoRecuperarPDF {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+  std::string Datos;
+
+  // The bytes of the PDF file that Datos holds as Base64; throws Error when Datos is not valid
+  // Base64.
+  Bytes GetDatosComoBytes() const;
+};
+
+// The answer to a confirmation: the document's state as the service reports it.
+class ResultadoConfirmacion {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+  std::string Estado;
+};
+
+// The answer to a print request: Printed is true once the service accepted it.
+class ResultadoImprimir {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+  bool Printed = false;
+};
+
+// A fiscal status: the state text, the track id and the service's comments.
+class ResultadoEstadoFiscal {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+  std::string Estado;
+  std::string IdSeguimiento;
+  std::string Comentarios;
+};
+
+// A retrieved XML document, as text in Datos.
+class ResultadoRecuperarXML {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+  std::string Datos;
+};
+
+// A document's commercial status, with its contact data and recorded claim.
+class ResultadoEstadoComercial {
+ public:
+  std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
+      std::make_shared<QuarloCliente::ResultadoServicio>();
+  std::string DescripcionEstadoComercial;
+  std::string CodigoEstadoComercial;
+  std::string NombreContacto;
+  std::string TelefonoContacto;
+  std::string CorreoContacto;
+  std::string observaciones;
+  std::string ACKXml;
+  std::string ClaimAction;
+  std::string Codigo;
+  std::string Comentario;
+  std::string Estado;
+  std::string Responsable;
+  std::string TimeStamp;
+};
+
+}  // namespace QuarloCliente

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, configures, builds and runs the whole test suite.
+# Usage: scripts/test.sh [preset]   (default: "default"; also "asan", "tsan")
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-default}"
+
+bash scripts/install-deps.sh
+cmake --preset "$preset"
+cmake --build --preset "$preset" -j "$(nproc)"
+ctest --preset "$preset" -j "$(nproc)"

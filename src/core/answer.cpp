@@ -1,0 +1,46 @@
+#include "core/answer.hpp"
+
+#include <quarlo/error.hpp>
+
+#include "core/base64.hpp"
+#include "core/charset.hpp"
+#include "core/selector.hpp"
+#include "core/xml_document.hpp"
+
+namespace QuarloCliente::detail {
+
+ServiceAnswer::ServiceAnswer(const HttpAnswer& http)
+    : document_(XmlDocument::Parse(http.xml)), status_(http.status) {}
+
+std::optional<std::string> ServiceAnswer::Find(std::string_view name) const {
+  const xmlNode* element =
+      SelectFirstElement(XmlDocumentAccess::Doc(document_), "//" + std::string(name));
+  if (element == nullptr) return std::nullopt;
+  return NodeText(element);
+}
+
+std::string ServiceAnswer::Text(std::string_view name) const {
+  if (std::optional<std::string> text = Find(name)) return *std::move(text);
+  if (document_.IsEmpty()) {
+    throw Error("HTTP " + std::to_string(status_) + ": la respuesta no es XML");
+  }
+  throw Error("la respuesta no contiene el elemento " + std::string(name));
+}
+
+bool ApplyResult(const ServiceAnswer& answer, ResultadoServicio& status) {
+  status.Estado = answer.Text("Result");
+  if (status.Estado == "0") return true;
+  status.SetError(answer.Text("Description"));
+  return false;
+}
+
+void CopyResult(const ServiceAnswer& answer, ResultadoServicio& status) {
+  status.Estado = answer.Text("Result");
+  status.Descripcion = answer.Text("Description");
+}
+
+std::string DecodeIsoBase64(std::string_view base64) {
+  return Latin1ToUtf8(DecodeBase64(base64));
+}
+
+}  // namespace QuarloCliente::detail

@@ -1,0 +1,51 @@
+#include "core/request_body.hpp"
+
+#include <quarlo/namespaces.hpp>
+
+namespace QuarloCliente::detail {
+
+namespace {
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+}  // namespace
+
+std::string WriteRequestBody(std::string_view root, std::initializer_list<BodyField> fields,
+                             OpeningTag tag) {
+  std::string body;
+  body.append("<").append(root);
+  body.append(tag == OpeningTag::Spaced ? " xmlns = \"" : " xmlns=\"").append(ApiNamespace);
+  body.append(tag == OpeningTag::Spaced ? "\" >" : "\">");
+  for (const BodyField& field : fields) {
+    body.append("<").append(field.name).append(">");
+    AppendEscaped(body, field.value);
+    body.append("</").append(field.name).append(">");
+  }
+  return body.append("</").append(root).append(">");
+}
+
+std::string Decimal(long long number) {
+  return std::to_string(number);
+}
+
+std::string_view TrueFalse(bool flag) {
+  return flag ? "True" : "False";
+}
+
+}  // namespace QuarloCliente::detail

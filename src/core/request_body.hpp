@@ -1,0 +1,32 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace QuarloCliente::detail {
+
+// One child of a request body: its element name and its text, written escaped.
+struct BodyField {
+  std::string_view name;
+  std::string_view value;
+};
+
+// How the root's opening tag is written: `<Root xmlns="...">`, or with a blank on each side of
+// the equals sign and before ">" (`<Root xmlns = "..." >`), which one request of the service
+// expects.
+enum class OpeningTag { Plain, Spaced };
+
+// The one-line request body: the root element with ApiNamespace as its default namespace and the
+// children in the given order, every child present even when empty. Values are XML-escaped
+// (&, <, >), so that no value can change the shape of the request.
+std::string WriteRequestBody(std::string_view root, std::initializer_list<BodyField> fields,
+                             OpeningTag tag = OpeningTag::Plain);
+
+// A whole number in plain decimal, with a minus sign when negative and no padding.
+std::string Decimal(long long number);
+
+// A Boolean as the service writes it: "True" or "False".
+std::string_view TrueFalse(bool flag);
+
+}  // namespace QuarloCliente::detail

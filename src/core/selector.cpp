@@ -1,0 +1,195 @@
+#include "core/selector.hpp"
+
+#include <cctype>
+#include <iterator>
+#include <quarlo/error.hpp>
+
+#include "core/xml.hpp"
+
+namespace QuarloCliente::detail {
+
+namespace {
+
+enum class Target { Element, Attribute, Text };
+
+struct Path {
+  bool anywhere = false;
+  std::vector<std::string_view> steps;
+  Target target = Target::Element;
+  std::string_view attribute;
+};
+
+bool IsNameChar(char c, bool first) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 0x80 || std::isalpha(u) || c == '_') return true;
+  return !first && (std::isdigit(u) || c == '-' || c == '.' || c == ':');
+}
+
+bool IsName(std::string_view text) {
+  if (text.empty() || !IsNameChar(text.front(), true)) return false;
+  for (const char c : text) {
+    if (!IsNameChar(c, false)) return false;
+  }
+  return text.back() != ':' && text.find("::") == std::string_view::npos;
+}
+
+[[noreturn]] void Invalid(std::string_view path) {
+  throw Error("la ruta de selección no es válida: \"" + std::string(path) + "\"");
+}
+
+Path ParsePath(std::string_view text) {
+  Path path;
+  std::string_view rest = text;
+  if (rest.substr(0, 2) == "//") {
+    path.anywhere = true;
+    rest.remove_prefix(2);
+  } else if (rest.substr(0, 1) == "/") {
+    rest.remove_prefix(1);
+  } else {
+    Invalid(text);
+  }
+  while (true) {
+    const auto slash = rest.find('/');
+    const std::string_view step = rest.substr(0, slash);
+    const bool last = slash == std::string_view::npos;
+    if (last && step == "text()" && !path.steps.empty()) {
+      path.target = Target::Text;
+    } else if (last && step.substr(0, 1) == "@" && !path.steps.empty() && IsName(step.substr(1))) {
+      path.target = Target::Attribute;
+      path.attribute = step.substr(1);
+    } else if (IsName(step)) {
+      path.steps.push_back(step);
+    } else {
+      Invalid(text);
+    }
+    if (last) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return path;
+}
+
+bool NameIs(const xmlNode* node, std::string_view written) {
+  if (node == nullptr || node->type != XML_ELEMENT_NODE) return false;
+  const std::string_view local = View(node->name);
+  const bool prefixed = node->ns != nullptr && node->ns->prefix != nullptr;
+  if (!prefixed) return local == written;
+  const std::string_view prefix = View(node->ns->prefix);
+  return written.size() == prefix.size() + 1 + local.size() &&
+         written.substr(0, prefix.size()) == prefix && written[prefix.size()] == ':' &&
+         written.substr(prefix.size() + 1) == local;
+}
+
+// Whether the element ends the chain of steps: its name is the last step, its parent's the one
+// before, and so on; for an absolute path the first step must be the root element.
+bool EndsChain(const xmlNode* element, const Path& path) {
+  const xmlNode* node = element;
+  for (auto step = path.steps.rbegin(); step != path.steps.rend(); ++step) {
+    if (!NameIs(node, *step)) return false;
+    if (std::next(step) != path.steps.rend()) node = node->parent;
+  }
+  return path.anywhere || node->parent == nullptr || node->parent->type == XML_DOCUMENT_NODE;
+}
+
+template <typename Visit>
+bool WalkElements(xmlNode* node, Visit& visit) {
+  for (xmlNode* child = node; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (visit(child)) return true;
+    if (WalkElements(child->children, visit)) return true;
+  }
+  return false;
+}
+
+xmlNode* FirstChainEnd(xmlDoc* doc, const Path& path) {
+  xmlNode* found = nullptr;
+  auto visit = [&](xmlNode* element) {
+    if (!EndsChain(element, path)) return false;
+    found = element;
+    return true;
+  };
+  WalkElements(xmlDocGetRootElement(doc), visit);
+  return found;
+}
+
+xmlNode* FirstTextChild(xmlNode* element) {
+  for (xmlNode* child = element->children; child != nullptr; child = child->next) {
+    if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) return child;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+xmlNode* SelectFirst(xmlDoc* doc, std::string_view text) {
+  const Path path = ParsePath(text);
+  if (doc == nullptr || xmlDocGetRootElement(doc) == nullptr) return nullptr;
+  if (path.target == Target::Element) return FirstChainEnd(doc, path);
+  // Attribute and text targets: the first element of the chain that has one.
+  xmlNode* found = nullptr;
+  auto visit = [&](xmlNode* element) {
+    if (!EndsChain(element, path)) return false;
+    found = path.target == Target::Text ? FirstTextChild(element)
+                                        : reinterpret_cast<xmlNode*>(xmlHasProp(
+                                              element, Xc(std::string(path.attribute).c_str())));
+    return found != nullptr;
+  };
+  WalkElements(xmlDocGetRootElement(doc), visit);
+  return found;
+}
+
+xmlNode* SelectFirstElement(xmlDoc* doc, std::string_view path) {
+  xmlNode* node = SelectFirst(doc, path);
+  if (node != nullptr && node->type != XML_ELEMENT_NODE) {
+    throw Error("la ruta \"" + std::string(path) + "\" no selecciona un elemento");
+  }
+  return node;
+}
+
+std::vector<xmlNode*> ElementsNamed(xmlDoc* doc, std::string_view name) {
+  std::vector<xmlNode*> found;
+  if (doc == nullptr) return found;
+  auto visit = [&](xmlNode* element) {
+    if (NameIs(element, name)) found.push_back(element);
+    return false;
+  };
+  WalkElements(xmlDocGetRootElement(doc), visit);
+  return found;
+}
+
+std::string WrittenName(const xmlNode* element) {
+  std::string name;
+  if (element->ns != nullptr && element->ns->prefix != nullptr) {
+    name.append(View(element->ns->prefix)).push_back(':');
+  }
+  return name.append(View(element->name));
+}
+
+namespace {
+
+// Declares on `copy` every namespace in scope at `original` that the copy does not declare yet.
+void DeclareNamespacesInScope(const xmlNode* original, xmlNode* copy) {
+  std::unique_ptr<xmlNs*, XmlFreeAny> list(
+      xmlGetNsList(original->doc, const_cast<xmlNode*>(original)));
+  if (!list) return;
+  for (xmlNs** ns = list.get(); *ns != nullptr; ++ns) {
+    bool declared = false;
+    for (xmlNs* own = copy->nsDef; own != nullptr; own = own->next) {
+      if (View(own->prefix) == View((*ns)->prefix)) declared = true;
+    }
+    if (!declared) xmlNewNs(copy, (*ns)->href, (*ns)->prefix);
+  }
+}
+
+}  // namespace
+
+std::string OuterXml(const xmlNode* element) {
+  XmlDocPtr scratch(xmlNewDoc(Xc("1.0")));
+  if (!scratch) throw Error("sin memoria para copiar el elemento XML");
+  xmlNode* copy = xmlDocCopyNode(const_cast<xmlNode*>(element), scratch.get(), 1);
+  if (copy == nullptr) throw Error("sin memoria para copiar el elemento XML");
+  xmlDocSetRootElement(scratch.get(), copy);
+  DeclareNamespacesInScope(element, copy);
+  return NodeXml(copy);
+}
+
+}  // namespace QuarloCliente::detail

@@ -1,0 +1,223 @@
+#include "core/transport.hpp"
+
+#include <curl/curl.h>
+
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "core/xml.hpp"
+
+namespace QuarloCliente::detail {
+
+namespace {
+
+constexpr std::size_t kMaxResponseBytes = std::size_t{512} << 20;
+constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+
+void EnsureCurlInitialised() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct SlistFree {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, SlistFree>;
+
+struct CurlFree {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+void Append(HeaderList& list, const std::string& line) {
+  curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+  if (grown == nullptr) throw Error("sin memoria para las cabeceras HTTP");
+  list.release();
+  list.reset(grown);
+}
+
+// "Name;" is libcurl's way of sending a header with an empty value ("Name:" would drop it).
+std::string HeaderLine(std::string_view name, std::string_view value) {
+  std::string line(name);
+  if (value.empty()) return line + ";";
+  return line.append(": ").append(value);
+}
+
+HeaderList BuildHeaders(const std::string& apiKey, const std::string* soapAction) {
+  if (HasLineBreak(apiKey)) throw Error("la llave de la API contiene un salto de línea");
+  HeaderList list;
+  Append(list, HeaderLine("AuthKey", apiKey));
+  Append(list, HeaderLine("Cache-Control", "max-age=0"));
+  if (soapAction != nullptr) {
+    Append(list, HeaderLine("SOAPAction", *soapAction));
+    Append(list, HeaderLine("Content-Type", "application/xml; charset=utf-8"));
+  }
+  // libcurl would otherwise add "Expect: 100-continue" to larger bodies and wait for a reply
+  // that many services never send.
+  Append(list, "Expect:");
+  return list;
+}
+
+void CheckUrl(const std::string& url) {
+  if (url.empty() || url.front() == '/') {
+    throw Error("no se ha configurado la URI del servicio (llame a Configurar)");
+  }
+  for (const char c : url) {
+    if (static_cast<unsigned char>(c) < 0x20) throw Error("la URL contiene caracteres de control");
+  }
+}
+
+size_t CollectBody(char* data, size_t size, size_t count, void* target) {
+  auto* body = static_cast<std::string*>(target);
+  const size_t bytes = size * count;
+  if (body->size() + bytes > kMaxResponseBytes) return 0;
+  body->append(data, bytes);
+  return bytes;
+}
+
+std::string Scrub(std::string text, const std::string& secret) {
+  if (secret.empty()) return text;
+  for (auto at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
+    text.replace(at, secret.size(), "***");
+  }
+  return text;
+}
+
+}  // namespace
+
+struct Transport::Handle {
+  std::unique_ptr<CURL, CurlFree> curl;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+};
+
+Transport::Transport() : handle_(std::make_unique<Handle>()) {
+  EnsureCurlInitialised();
+  EnsureXmlInitialised();
+  handle_->curl.reset(curl_easy_init());
+  if (!handle_->curl) throw Error("no se pudo crear el cliente HTTP");
+}
+
+Transport::~Transport() = default;
+
+namespace {
+
+template <typename T>
+void Set(CURL* curl, CURLoption option, T value) {
+  if (curl_easy_setopt(curl, option, value) != CURLE_OK) {
+    throw Error("el cliente HTTP rechazó una opción de configuración");
+  }
+}
+
+void ApplyCommonOptions(CURL* curl, const std::string& url, const LimitesTransporte& limits,
+                        curl_slist* headers, char* errorBuffer) {
+  Set(curl, CURLOPT_URL, url.c_str());
+  Set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  // Segments are already percent-encoded; "%2E%2E" must reach the service as written.
+  Set(curl, CURLOPT_PATH_AS_IS, 1L);
+  Set(curl, CURLOPT_NOSIGNAL, 1L);
+  Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.conexion.count()));
+  Set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.estancamiento.count()));
+  Set(curl, CURLOPT_HTTPHEADER, headers);
+  Set(curl, CURLOPT_WRITEFUNCTION, &CollectBody);
+  Set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+bool Connected(CURL* curl) {
+  curl_off_t connectTime = 0;
+  curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
+  return connectTime > 0;
+}
+
+std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& limits,
+                            const char* detail) {
+  std::string text;
+  switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+      text = Connected(curl) ? "el servicio dejó de responder (menos de 1 byte/s durante " +
+                                   std::to_string(limits.estancamiento.count()) + " s)"
+                             : "se agotó el tiempo de conexión con el servicio (" +
+                                   std::to_string(limits.conexion.count()) + " ms)";
+      return text;
+    case CURLE_COULDNT_CONNECT:
+      text = "no se pudo conectar con el servicio";
+      break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+      text = "no se pudo resolver el nombre del servicio";
+      break;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      text = "la URL del servicio no es válida (revise la URI configurada)";
+      break;
+    case CURLE_GOT_NOTHING:
+      text = "el servicio cerró la conexión sin responder";
+      break;
+    case CURLE_WRITE_ERROR:
+      text = "la respuesta del servicio es demasiado grande";
+      break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CACERT_BADFILE:
+      text = "falló la conexión segura (TLS) con el servicio";
+      break;
+    default:
+      text = "falló la comunicación con el servicio";
+      break;
+  }
+  const std::string_view why = detail[0] != '\0' ? detail : curl_easy_strerror(code);
+  return text.append(" (").append(why).append(")");
+}
+
+HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransporte& limits,
+                   char* errorBuffer) {
+  std::string body;
+  Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&body));
+  errorBuffer[0] = '\0';
+  const CURLcode code = curl_easy_perform(curl);
+  if (code != CURLE_OK) {
+    throw Error(Scrub(DescribeFailure(curl, code, limits, errorBuffer), apiKey));
+  }
+  HttpAnswer answer;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+  const char* contentType = nullptr;
+  curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+  if (contentType != nullptr) answer.contentType = contentType;
+  if (const XmlDocPtr doc = ParseNetworkXml(body)) {
+    answer.xml = SerializeDocument(doc.get(), kUtf8Declaration);
+  }
+  return answer;
+}
+
+}  // namespace
+
+HttpAnswer Transport::Get(const std::string& url, const std::string& apiKey,
+                          const LimitesTransporte& limits) {
+  CheckUrl(url);
+  const HeaderList headers = BuildHeaders(apiKey, nullptr);
+  CURL* curl = handle_->curl.get();
+  curl_easy_reset(curl);
+  ApplyCommonOptions(curl, url, limits, headers.get(), handle_->errorBuffer);
+  Set(curl, CURLOPT_HTTPGET, 1L);
+  return Perform(curl, apiKey, limits, handle_->errorBuffer);
+}
+
+HttpAnswer Transport::Post(const std::string& url, const std::string& body,
+                           const std::string& apiKey, const LimitesTransporte& limits) {
+  CheckUrl(url);
+  const HeaderList headers = BuildHeaders(apiKey, &url);
+  CURL* curl = handle_->curl.get();
+  curl_easy_reset(curl);
+  ApplyCommonOptions(curl, url, limits, headers.get(), handle_->errorBuffer);
+  Set(curl, CURLOPT_POST, 1L);
+  Set(curl, CURLOPT_POSTFIELDS, body.data());
+  Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  return Perform(curl, apiKey, limits, handle_->errorBuffer);
+}
+
+}  // namespace QuarloCliente::detail

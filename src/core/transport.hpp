@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <quarlo/servicio.hpp>
+#include <string>
+
+namespace QuarloCliente::detail {
+
+// What one exchange brought back: the body re-serialised as XML text ("" when it is not XML),
+// and the HTTP status and content type, kept so that a failure can say what came instead.
+struct HttpAnswer {
+  std::string xml;
+  long status = 0;
+  std::string contentType;
+};
+
+// One libcurl handle, reused from call to call so that its connection can be kept; no cookies.
+// Every call is one synchronous exchange; a failure of the exchange itself throws Error.
+class Transport {
+ public:
+  Transport();
+  ~Transport();
+  Transport(const Transport&) = delete;
+  Transport& operator=(const Transport&) = delete;
+
+  HttpAnswer Get(const std::string& url, const std::string& apiKey,
+                 const LimitesTransporte& limits);
+  HttpAnswer Post(const std::string& url, const std::string& body, const std::string& apiKey,
+                  const LimitesTransporte& limits);
+
+ private:
+  struct Handle;
+  std::unique_ptr<Handle> handle_;
+};
+
+}  // namespace QuarloCliente::detail

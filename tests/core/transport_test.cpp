@@ -1,0 +1,250 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <quarlo/servicio.hpp>
+#include <string>
+#include <vector>
+
+#include "core/servicio_access.hpp"
+#include "core/url.hpp"
+#include "support/loopback_server.hpp"
+
+namespace QuarloCliente {
+namespace {
+
+using detail::ServicioAccess;
+using testing::LoopbackServer;
+using testing::RecordedRequest;
+using testing::ScriptedResponse;
+
+constexpr char kOk[] = "<Response><Result>0</Result></Response>";
+
+std::vector<std::string> HeaderNames(const RecordedRequest& request) {
+  std::vector<std::string> names;
+  for (const auto& [name, value] : request.headers) names.push_back(name);
+  return names;
+}
+
+// The names of the given headers in the order they were sent, ignoring the ones the HTTP client
+// adds on its own (Host, Accept, Content-Length).
+std::vector<std::string> OrderOf(const RecordedRequest& request,
+                                 const std::vector<std::string>& wanted) {
+  std::vector<std::string> order;
+  for (const auto& name : HeaderNames(request)) {
+    if (std::find(wanted.begin(), wanted.end(), name) != wanted.end()) order.push_back(name);
+  }
+  return order;
+}
+
+std::uint16_t UnusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(fd);
+  return ntohs(addr.sin_port);
+}
+
+class TransportTest : public ::testing::Test {
+ protected:
+  TransportTest() { servicio_.Configurar(server_.BaseUrl(), "llave-secreta"); }
+  LoopbackServer server_;
+  Servicio servicio_;
+};
+
+TEST_F(TransportTest, PostSendsTheFourHeadersInOrderAndTheBody) {
+  server_.Enqueue(ScriptedResponse::Xml(kOk));
+  const std::string url = server_.BaseUrl() + "/SendDTEDocument";
+  const std::string body =
+      "<SendDocumentRequest xmlns=\"urn:x\"><Environment>T</Environment>"
+      "<Content>Ñuñoa</Content></SendDocumentRequest>";
+  ServicioAccess::HttpPost(servicio_, url, body);
+  const RecordedRequest request = server_.WaitForRequest(0);
+  EXPECT_EQ(request.request_line, "POST /SendDTEDocument HTTP/1.1");
+  EXPECT_EQ(OrderOf(request, {"AuthKey", "Cache-Control", "SOAPAction", "Content-Type"}),
+            (std::vector<std::string>{"AuthKey", "Cache-Control", "SOAPAction", "Content-Type"}));
+  EXPECT_EQ(*request.Header("AuthKey"), "llave-secreta");
+  EXPECT_EQ(*request.Header("Cache-Control"), "max-age=0");
+  EXPECT_EQ(*request.Header("SOAPAction"), url);
+  EXPECT_EQ(*request.Header("Content-Type"), "application/xml; charset=utf-8");
+  EXPECT_EQ(request.Header("Expect"), nullptr);
+  EXPECT_EQ(request.body, body);
+}
+
+TEST_F(TransportTest, LargePostIsSentWithoutExpectContinue) {
+  server_.Enqueue(ScriptedResponse::Xml(kOk));
+  const std::string body = "<R>" + std::string(2 << 20, 'A') + "</R>";
+  ServicioAccess::HttpPost(servicio_, server_.BaseUrl() + "/UploadCaf", body);
+  const RecordedRequest request = server_.WaitForRequest(0);
+  EXPECT_EQ(request.Header("Expect"), nullptr);
+  EXPECT_EQ(request.body.size(), body.size());
+}
+
+TEST_F(TransportTest, GetSendsOnlyKeyAndCacheControlAndNoBody) {
+  server_.Enqueue(ScriptedResponse::Xml(kOk));
+  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/FiscalStatus/T/E/1-9/33/1");
+  const RecordedRequest request = server_.WaitForRequest(0);
+  EXPECT_EQ(request.request_line, "GET /FiscalStatus/T/E/1-9/33/1 HTTP/1.1");
+  EXPECT_EQ(OrderOf(request, {"AuthKey", "Cache-Control", "SOAPAction", "Content-Type"}),
+            (std::vector<std::string>{"AuthKey", "Cache-Control"}));
+  EXPECT_EQ(request.Header("Content-Length"), nullptr);
+  EXPECT_EQ(request.body, "");
+}
+
+TEST_F(TransportTest, EmptyKeyIsStillSentAsAnEmptyHeader) {
+  servicio_.Configurar(server_.BaseUrl(), "");
+  server_.Enqueue(ScriptedResponse::Xml(kOk));
+  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+  const RecordedRequest request = server_.WaitForRequest(0);
+  ASSERT_NE(request.Header("AuthKey"), nullptr);
+  EXPECT_EQ(*request.Header("AuthKey"), "");
+}
+
+TEST_F(TransportTest, KeyWithLineBreakIsRefusedWithoutShowingIt) {
+  servicio_.Configurar(server_.BaseUrl(), "abc\r\nX-Injected: 1");
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).find("abc"), std::string::npos);
+  }
+  EXPECT_EQ(server_.RequestCount(), 0u);
+}
+
+TEST_F(TransportTest, ErrorStatusWithXmlBodyIsReturnedLikeSuccess) {
+  server_.Enqueue(ScriptedResponse::Xml(
+      "<Response><Result>3</Result><Description>Folio usado</Description></Response>", 500));
+  const detail::HttpAnswer answer =
+      ServicioAccess::Get(servicio_, server_.BaseUrl() + "/FiscalStatus/T/E/r/33/1");
+  EXPECT_EQ(answer.status, 500);
+  EXPECT_NE(answer.xml.find("<Result>3</Result>"), std::string::npos);
+  EXPECT_NE(answer.xml.find("<Description>Folio usado</Description>"), std::string::npos);
+}
+
+TEST_F(TransportTest, NonXmlBodyGivesEmptyTextButKeepsStatusAndType) {
+  server_.Enqueue(ScriptedResponse::Html("<html><body><h1>Bad gateway</h1><br></body>", 502));
+  const detail::HttpAnswer answer =
+      ServicioAccess::Get(servicio_, server_.BaseUrl() + "/GetFactorings");
+  EXPECT_EQ(answer.xml, "");
+  EXPECT_EQ(answer.status, 502);
+  EXPECT_NE(answer.contentType.find("text/html"), std::string::npos);
+  server_.Enqueue(ScriptedResponse::Xml(""));
+  EXPECT_EQ(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings"), "");
+}
+
+TEST_F(TransportTest, LatinOneAnswerComesBackAsUtf8Text) {
+  ScriptedResponse response;
+  response.headers = {{"Content-Type", "application/xml"}};
+  response.body =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><Description>\xD1u\xF1oa"
+      "</Description></R>";
+  server_.Enqueue(response);
+  const std::string xml = ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+  EXPECT_NE(xml.find("<Description>Ñuñoa</Description>"), std::string::npos) << xml;
+}
+
+TEST_F(TransportTest, ExternalEntitiesAreNeverRead) {
+  server_.Enqueue(ScriptedResponse::Xml(
+      "<?xml version=\"1.0\"?><!DOCTYPE R [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+      "<R><Result>&x;</Result></R>"));
+  const std::string xml = ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+  EXPECT_EQ(xml.find("root:"), std::string::npos);
+}
+
+TEST_F(TransportTest, EncodedSegmentsReachTheServiceAsBuilt) {
+  server_.Enqueue(ScriptedResponse::Xml(kOk));
+  const std::string url = detail::ServiceUrl(server_.BaseUrl(), "/VoidDocument/",
+                                             {"T", "..", "33", "1", "nota a/b?c#d ñ"});
+  ServicioAccess::HttpGet(servicio_, url);
+  EXPECT_EQ(server_.WaitForRequest(0).target,
+            "/VoidDocument/T/%2E%2E/33/1/nota%20a%2Fb%3Fc%23d%20%C3%B1");
+}
+
+TEST_F(TransportTest, RefusedConnectionIsAnErrorThatNamesTheCause) {
+  servicio_.Configurar("http://127.0.0.1:" + std::to_string(UnusedPort()), "llave-secreta");
+  try {
+    ServicioAccess::HttpPost(
+        servicio_,
+        detail::ServiceUrl(ServicioAccess::ApiUri(servicio_), "/ReconciliateCessions/",
+                           {"T", "1-9", "clave-sii"}),
+        "<x/>");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    const std::string what = e.what();
+    EXPECT_NE(what.find("no se pudo conectar"), std::string::npos) << what;
+    EXPECT_EQ(what.find("llave-secreta"), std::string::npos);
+    EXPECT_EQ(what.find("clave-sii"), std::string::npos);
+  }
+}
+
+TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
+  Servicio nuevo;
+  try {
+    ServicioAccess::HttpGet(nuevo, "/GetFactorings");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("Configurar"), std::string::npos) << e.what();
+  }
+}
+
+TEST_F(TransportTest, ClosedConnectionIsAnError) {
+  server_.Enqueue(ScriptedResponse::CloseConnection());
+  EXPECT_THROW(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
+}
+
+TEST_F(TransportTest, StalledServiceHitsTheStallLimit) {
+  servicio_.ConfigurarLimites({std::chrono::milliseconds(1000), std::chrono::seconds(1)});
+  server_.Enqueue(ScriptedResponse::StallForever());
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("dejó de responder"), std::string::npos) << e.what();
+  }
+}
+
+// A listener whose accept queue is full drops further handshakes, so a connect to it never
+// completes: the connect limit, not the stall limit, must fire.
+TEST_F(TransportTest, UnansweredConnectHitsTheConnectLimit) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  std::vector<int> fillers;
+  for (int i = 0; i < 3; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    fillers.push_back(fd);
+  }
+  servicio_.Configurar("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)), "k");
+  servicio_.ConfigurarLimites({std::chrono::milliseconds(500), std::chrono::seconds(30)});
+  try {
+    ServicioAccess::HttpGet(servicio_, ServicioAccess::ApiUri(servicio_) + "/x");
+    ADD_FAILURE() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("tiempo de conexión"), std::string::npos) << e.what();
+  }
+  for (const int fd : fillers) ::close(fd);
+  ::close(listener);
+}
+
+TEST_F(TransportTest, ConnectionIsReusableAfterAFailure) {
+  server_.Enqueue(ScriptedResponse::CloseConnection());
+  server_.Enqueue(ScriptedResponse::Xml(kOk));
+  EXPECT_THROW(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
+  EXPECT_NE(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/y").find("<Result>0"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace QuarloCliente

@@ -1,0 +1,385 @@
+#include <libxml/tree.h>
+
+#include <map>
+#include <quarlo/binding_element.hpp>
+#include <quarlo/error.hpp>
+#include <set>
+#include <utility>
+
+#include "binding/banner.hpp"
+#include "binding/node.hpp"
+#include "binding/value_check.hpp"
+#include "core/xml.hpp"
+
+namespace QuarloCliente {
+
+namespace {
+
+using detail::BindingNode;
+using detail::BindingRootKind;
+using NodePtr = std::shared_ptr<BindingNode>;
+
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+
+bool IsSchemaRoot(BindingRootKind kind) {
+  return kind != BindingRootKind::Personalizados;
+}
+
+detail::schema::RootKind SchemaRoot(BindingRootKind kind) {
+  switch (kind) {
+    case BindingRootKind::Dte:
+      return detail::schema::RootKind::kDte;
+    case BindingRootKind::Boleta:
+      return detail::schema::RootKind::kBoleta;
+    case BindingRootKind::ConsumoFolios:
+      return detail::schema::RootKind::kConsumoFolios;
+    case BindingRootKind::LibroCompraVenta:
+      return detail::schema::RootKind::kLibroCompraVenta;
+    case BindingRootKind::LibroGuia:
+      return detail::schema::RootKind::kLibroGuia;
+    case BindingRootKind::LibroBoleta:
+      return detail::schema::RootKind::kLibroBoleta;
+    case BindingRootKind::Personalizados:
+      break;
+  }
+  throw Error("el documento no tiene esquema");
+}
+
+const char* Description(BindingRootKind kind) {
+  switch (kind) {
+    case BindingRootKind::Dte:
+      return "un DTE";
+    case BindingRootKind::Boleta:
+      return "una boleta";
+    case BindingRootKind::ConsumoFolios:
+      return "un Consumo de Folios";
+    case BindingRootKind::LibroCompraVenta:
+      return "un Libro de Compra/Venta";
+    case BindingRootKind::LibroGuia:
+      return "un Libro de Guías";
+    case BindingRootKind::LibroBoleta:
+      return "un Libro de Boletas";
+    case BindingRootKind::Personalizados:
+      return "un Personalizados";
+  }
+  return "un documento";
+}
+
+std::string_view BannerOf(BindingRootKind kind) {
+  switch (kind) {
+    case BindingRootKind::Dte:
+    case BindingRootKind::Boleta:
+    case BindingRootKind::Personalizados:
+      return detail::kBindingBannerDocuments;
+    default:
+      return detail::kBindingBannerBooks;
+  }
+}
+
+NodePtr NewDocumentRoot(BindingRootKind kind, bool populate) {
+  if (IsSchemaRoot(kind)) return detail::NewRootNode(SchemaRoot(kind), populate);
+  return detail::NewUntypedNode("", "Personalizados");
+}
+
+std::string NamespaceOf(const xmlNode* node) {
+  return node->ns != nullptr ? std::string(detail::View(node->ns->href)) : std::string();
+}
+
+std::string NamespaceOf(const xmlAttr* attribute) {
+  return attribute->ns != nullptr ? std::string(detail::View(attribute->ns->href)) : std::string();
+}
+
+// Builds the tree of one loaded element under the context's switches; throws at the first fault
+// they do not allow.
+class Loader {
+ public:
+  explicit Loader(const BindingOptions& options) : options_(options) {}
+
+  void Build(const xmlNode* element, BindingNode& target, const NodePtr& self,
+             const std::string& path) {
+    ReadAttributes(element, target);
+    std::string text;
+    bool has_elements = false;
+    for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+      if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
+        text += detail::View(child->content);
+      } else if (child->type == XML_ELEMENT_NODE) {
+        has_elements = true;
+        AddChild(child, target, self, path);
+      }
+    }
+    StoreText(target, std::move(text), has_elements, path);
+    for (const detail::ContentProblem& problem : detail::CheckContent(target, false)) {
+      // Unknown elements were settled as they were read.
+      if (problem.issue != detail::ContentIssue::kUnknown && !options_.AllowOutOfOrderElements) {
+        throw Error(path + ": " + problem.message);
+      }
+    }
+    for (const detail::ValueProblem& problem : detail::CheckAttributesAndValue(target, false)) {
+      const bool allowed = problem.unknown_attribute ? options_.AllowUnknownAttributes
+                                                     : options_.DeferValueValidation;
+      if (!allowed) throw Error(path + ": " + problem.message);
+    }
+  }
+
+ private:
+  void ReadAttributes(const xmlNode* element, BindingNode& target) {
+    for (const xmlAttr* attribute = element->properties; attribute != nullptr;
+         attribute = attribute->next) {
+      detail::XmlCharPtr value(xmlNodeListGetString(element->doc, attribute->children, 1));
+      std::string text(detail::View(value.get()));
+      if (options_.TrimValueWhitespace) text = std::string(detail::TrimXmlSpace(text));
+      target.attributes.push_back(
+          {NamespaceOf(attribute), std::string(detail::View(attribute->name)), std::move(text)});
+    }
+  }
+
+  void AddChild(const xmlNode* element, BindingNode& target, const NodePtr& self,
+                const std::string& path) {
+    std::string ns = NamespaceOf(element);
+    std::string name(detail::View(element->name));
+    NodePtr child;
+    const detail::schema::Particle* particle =
+        target.untyped || target.complex_type < 0
+            ? nullptr
+            : detail::schema::FindParticle(target.complex_type, ns, name);
+    if (particle != nullptr) {
+      child = detail::NewSchemaNode(*particle, false);
+    } else {
+      if (!target.untyped && !options_.AllowUnknownElements) {
+        throw Error(path + ": " + target.name + " no admite el elemento " + name +
+                    (ns == target.ns ? std::string() : " del espacio de nombres '" + ns + "'"));
+      }
+      child = detail::NewUntypedNode(std::move(ns), std::move(name));
+    }
+    child->parent = self;
+    target.children.push_back(child);
+    Build(element, *child, child, path + "/" + child->name);
+  }
+
+  void StoreText(BindingNode& target, std::string text, bool has_elements,
+                 const std::string& path) {
+    const bool blank = detail::TrimXmlSpace(text).empty();
+    if (target.TakesText()) {
+      // Indentation around child elements of a free-form element is layout, not value.
+      if (target.untyped && has_elements && blank) return;
+      target.text =
+          options_.TrimValueWhitespace ? std::string(detail::TrimXmlSpace(text)) : std::move(text);
+      return;
+    }
+    if (!blank && !options_.AllowUnknownElements) {
+      throw Error(path + ": " + target.name + " contiene elementos y no admite texto");
+    }
+  }
+
+  BindingOptions options_;
+};
+
+// Writes a tree as XML text with a snapshot of a context's namespace map.
+class Writer {
+ public:
+  Writer(const std::map<std::string, std::string>& prefixes, int indentation,
+         std::string_view line_end, bool expand_empty)
+      : prefixes_(prefixes),
+        indentation_(indentation),
+        line_end_(line_end),
+        expand_empty_(expand_empty) {}
+
+  void Write(const BindingNode& root, std::string& out) {
+    PlanNamespaces(root);
+    WriteElement(root, 0, "", true, out);
+    if (indentation_ > 0) out += line_end_;
+  }
+
+ private:
+  void PlanNamespaces(const BindingNode& node) {
+    if (!node.ns.empty() && prefixes_.count(node.ns) != 0 && !declared_.count(node.ns)) {
+      declared_.insert(node.ns);
+      root_declarations_.emplace_back(prefixes_.at(node.ns), node.ns);
+    }
+    for (const auto& attribute : node.attributes) {
+      if (attribute.ns.empty() || attribute.ns == kXmlNamespace) continue;
+      if (attribute_prefixes_.count(attribute.ns) == 0) {
+        attribute_prefixes_[attribute.ns] = AttributePrefix(attribute.ns);
+        if (!declared_.count(attribute.ns)) {
+          declared_.insert(attribute.ns);
+          root_declarations_.emplace_back(attribute_prefixes_[attribute.ns], attribute.ns);
+        }
+      }
+    }
+    for (const auto& child : node.children) PlanNamespaces(*child);
+  }
+
+  std::string AttributePrefix(const std::string& ns) {
+    if (const auto found = prefixes_.find(ns); found != prefixes_.end()) return found->second;
+    std::set<std::string> taken;
+    for (const auto& [uri, prefix] : prefixes_) taken.insert(prefix);
+    for (const auto& [uri, prefix] : attribute_prefixes_) taken.insert(prefix);
+    if (ns == detail::kXsiNamespace && taken.count("xsi") == 0) return "xsi";
+    for (int number = 1;; ++number) {
+      std::string candidate = "ns" + std::to_string(number);
+      if (taken.count(candidate) == 0) return candidate;
+    }
+  }
+
+  static void Escape(std::string_view text, bool attribute, std::string& out) {
+    for (char c : text) {
+      switch (c) {
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '\r':
+          out += "&#13;";
+          break;
+        case '"':
+          out += attribute ? "&quot;" : "\"";
+          break;
+        case '\t':
+          out += attribute ? "&#9;" : "\t";
+          break;
+        case '\n':
+          out += attribute ? "&#10;" : "\n";
+          break;
+        default:
+          out += c;
+      }
+    }
+  }
+
+  void Indent(int level, std::string& out) const {
+    if (indentation_ <= 0) return;
+    out += line_end_;
+    out.append(static_cast<std::size_t>(level * indentation_), ' ');
+  }
+
+  void WriteElement(const BindingNode& node, int level, const std::string& default_ns, bool root,
+                    std::string& out) {
+    const auto prefix = prefixes_.find(node.ns);
+    const bool prefixed = !node.ns.empty() && prefix != prefixes_.end();
+    const std::string name = prefixed ? prefix->second + ":" + node.name : node.name;
+    out += "<" + name;
+    if (root) {
+      for (const auto& [declared_prefix, uri] : root_declarations_) {
+        out += " xmlns:" + declared_prefix + "=\"";
+        Escape(uri, true, out);
+        out += "\"";
+      }
+    }
+    std::string scope = default_ns;
+    if (!prefixed && node.ns != default_ns) {
+      out += " xmlns=\"";
+      Escape(node.ns, true, out);
+      out += "\"";
+      scope = node.ns;
+    }
+    for (const auto& attribute : node.attributes) {
+      out += " ";
+      if (attribute.ns == kXmlNamespace) {
+        out += "xml:";
+      } else if (!attribute.ns.empty()) {
+        out += attribute_prefixes_.at(attribute.ns) + ":";
+      }
+      out += attribute.name + "=\"";
+      Escape(attribute.value, true, out);
+      out += "\"";
+    }
+    if (node.children.empty() && node.text.empty()) {
+      out += expand_empty_ ? "></" + name + ">" : "/>";
+      return;
+    }
+    out += ">";
+    Escape(node.text, false, out);
+    for (const auto& child : node.children) {
+      Indent(level + 1, out);
+      WriteElement(*child, level + 1, scope, false, out);
+    }
+    if (!node.children.empty()) Indent(level, out);
+    out += "</" + name + ">";
+  }
+
+  const std::map<std::string, std::string>& prefixes_;
+  const int indentation_;
+  const std::string_view line_end_;
+  const bool expand_empty_;
+  std::set<std::string> declared_;
+  std::vector<std::pair<std::string, std::string>> root_declarations_;
+  std::map<std::string, std::string> attribute_prefixes_;
+};
+
+}  // namespace
+
+BindingDocument::BindingDocument(detail::BindingRootKind kind)
+    : BindingElement(NewDocumentRoot(kind, true)), kind_(kind) {}
+
+void BindingDocument::Load(std::string_view xml, const std::shared_ptr<BindingContext>& context) {
+  if (!context) throw Error("no se indicó un contexto para cargar el documento");
+  const BindingOptions options = context->Options();
+  const detail::XmlDocPtr doc = detail::ParseHeldXml(xml);
+  const xmlNode* element = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+  if (element == nullptr) throw Error("el texto no es un documento XML bien formado");
+  const std::string name(detail::View(element->name));
+  const std::string ns = NamespaceOf(element);
+  const NodePtr fresh = NewDocumentRoot(kind_, false);
+  if (name != fresh->name) {
+    throw Error(std::string("el documento no es ") + Description(kind_) + ": el elemento raíz es " +
+                name);
+  }
+  if (IsSchemaRoot(kind_) && ns != fresh->ns) {
+    throw Error("el elemento raíz " + name + " no está en el espacio de nombres " + fresh->ns +
+                (ns.empty() ? " (no tiene espacio de nombres)" : " sino en " + ns));
+  }
+  if (!IsSchemaRoot(kind_)) fresh->ns = ns;
+  Loader(options).Build(element, *fresh, fresh, name);
+
+  // The root node keeps its identity, so that handles to the document stay valid; its former
+  // children are detached.
+  BindingNode& root = *Node();
+  for (const auto& child : root.children) child->parent.reset();
+  root.ns = std::move(fresh->ns);
+  root.attributes = std::move(fresh->attributes);
+  root.text = std::move(fresh->text);
+  root.children = std::move(fresh->children);
+  for (const auto& child : root.children) child->parent = Node();
+}
+
+Bytes BindingDocument::Serialize(const std::shared_ptr<BindingContext>& context, bool declaration,
+                                 int indentation, int lineEnd, int flags) const {
+  const std::string text = ToXml(context, declaration, indentation, lineEnd, flags);
+  return Bytes(text.begin(), text.end());
+}
+
+std::string BindingDocument::ToXml(const std::shared_ptr<BindingContext>& context, bool declaration,
+                                   int indentation, int lineEnd, int flags) const {
+  if (!context) throw Error("no se indicó un contexto para escribir el documento");
+  if (indentation < 0 || indentation > 16) {
+    throw Error("la sangría debe estar entre 0 y 16 espacios, no " + std::to_string(indentation));
+  }
+  if (lineEnd != kBindingLineEndLf && lineEnd != kBindingLineEndCrLf) {
+    throw Error("el fin de línea " + std::to_string(lineEnd) + " no existe (0: LF, 1: CR LF)");
+  }
+  if ((flags & ~(kBindingExpandEmpty | kBindingBanner)) != 0) {
+    throw Error("las opciones de formato " + std::to_string(flags) + " no existen");
+  }
+  const std::map<std::string, std::string> prefixes = context->Namespaces();
+  const std::string_view line_end = lineEnd == kBindingLineEndCrLf ? "\r\n" : "\n";
+  std::string out;
+  if (declaration) {
+    out += kDeclaration;
+    out += line_end;
+  }
+  if ((flags & kBindingBanner) != 0) {
+    out += BannerOf(kind_);
+    out += "\r\n";
+  }
+  Writer(prefixes, indentation, line_end, (flags & kBindingExpandEmpty) != 0).Write(*Node(), out);
+  return out;
+}
+
+}  // namespace QuarloCliente

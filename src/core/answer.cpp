@@ -2,8 +2,6 @@
 
 #include <quarlo/error.hpp>
 
-#include "core/base64.hpp"
-#include "core/charset.hpp"
 #include "core/selector.hpp"
 #include "core/xml_document.hpp"
 
@@ -37,10 +35,6 @@ bool ApplyResult(const ServiceAnswer& answer, ResultadoServicio& status) {
 void CopyResult(const ServiceAnswer& answer, ResultadoServicio& status) {
   status.Estado = answer.Text("Result");
   status.Descripcion = answer.Text("Description");
-}
-
-std::string DecodeIsoBase64(std::string_view base64) {
-  return Latin1ToUtf8(DecodeBase64(base64));
 }
 
 }  // namespace QuarloCliente::detail

@@ -36,7 +36,4 @@ bool ApplyResult(const ServiceAnswer& answer, ResultadoServicio& status);
 // Estado and Descripcion copied from "Result" and "Description", whatever the code.
 void CopyResult(const ServiceAnswer& answer, ResultadoServicio& status);
 
-// The text that Base64 of ISO-8859-1 bytes stands for (the service's payload encoding).
-std::string DecodeIsoBase64(std::string_view base64);
-
 }  // namespace QuarloCliente::detail

@@ -5,6 +5,7 @@
 #include <quarlo/namespaces.hpp>
 
 #include "core/answer.hpp"
+#include "core/payload.hpp"
 
 namespace QuarloCliente::detail {
 namespace {
@@ -71,7 +72,14 @@ TEST(ServiceAnswerReading, ResultPatterns) {
              copied);
   EXPECT_EQ(copied.Estado, "7");
   EXPECT_EQ(copied.Descripcion, "y");
+}
+
+TEST(Payload, IsoBase64BothWays) {
+  EXPECT_EQ(EncodeIsoBase64("ñ"), "8Q==");
   EXPECT_EQ(DecodeIsoBase64("8Q=="), "ñ");
+  EXPECT_EQ(DecodeIsoBase64(EncodeIsoBase64("€", Unrepresentable::CharacterReference)),
+            "&#8364;");
+  EXPECT_THROW(DecodeIsoBase64("8Q=*"), Error);
 }
 
 }  // namespace

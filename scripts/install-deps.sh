@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config ca-certificates
   libcurl4-openssl-dev libxml2-dev libxml2-utils
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcpp-httplib-dev libsqlite3-dev libssl-dev libzint-dev libhpdf-dev
+  libzxing-dev poppler-utils
 )
 
 missing=()

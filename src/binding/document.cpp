@@ -10,13 +10,16 @@
 #include "binding/node.hpp"
 #include "binding/value_check.hpp"
 #include "core/xml.hpp"
+#include "core/xml_escape.hpp"
 
 namespace QuarloCliente {
 
 namespace {
 
+using detail::AppendEscapedXml;
 using detail::BindingNode;
 using detail::BindingRootKind;
+using detail::EscapeFor;
 using NodePtr = std::shared_ptr<BindingNode>;
 
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
@@ -223,36 +226,6 @@ class Writer {
     }
   }
 
-  static void Escape(std::string_view text, bool attribute, std::string& out) {
-    for (char c : text) {
-      switch (c) {
-        case '&':
-          out += "&amp;";
-          break;
-        case '<':
-          out += "&lt;";
-          break;
-        case '>':
-          out += "&gt;";
-          break;
-        case '\r':
-          out += "&#13;";
-          break;
-        case '"':
-          out += attribute ? "&quot;" : "\"";
-          break;
-        case '\t':
-          out += attribute ? "&#9;" : "\t";
-          break;
-        case '\n':
-          out += attribute ? "&#10;" : "\n";
-          break;
-        default:
-          out += c;
-      }
-    }
-  }
-
   void Indent(int level, std::string& out) const {
     if (indentation_ <= 0) return;
     out += line_end_;
@@ -268,14 +241,14 @@ class Writer {
     if (root) {
       for (const auto& [declared_prefix, uri] : root_declarations_) {
         out += " xmlns:" + declared_prefix + "=\"";
-        Escape(uri, true, out);
+        AppendEscapedXml(out, uri, EscapeFor::Attribute);
         out += "\"";
       }
     }
     std::string scope = default_ns;
     if (!prefixed && node.ns != default_ns) {
       out += " xmlns=\"";
-      Escape(node.ns, true, out);
+      AppendEscapedXml(out, node.ns, EscapeFor::Attribute);
       out += "\"";
       scope = node.ns;
     }
@@ -287,7 +260,7 @@ class Writer {
         out += attribute_prefixes_.at(attribute.ns) + ":";
       }
       out += attribute.name + "=\"";
-      Escape(attribute.value, true, out);
+      AppendEscapedXml(out, attribute.value, EscapeFor::Attribute);
       out += "\"";
     }
     if (node.children.empty() && node.text.empty()) {
@@ -295,7 +268,7 @@ class Writer {
       return;
     }
     out += ">";
-    Escape(node.text, false, out);
+    AppendEscapedXml(out, node.text, EscapeFor::Text);
     for (const auto& child : node.children) {
       Indent(level + 1, out);
       WriteElement(*child, level + 1, scope, false, out);

@@ -22,7 +22,10 @@ std::string ServiceAnswer::Text(std::string_view name) const {
   if (document_.IsEmpty()) {
     throw Error("HTTP " + std::to_string(status_) + ": la respuesta no es XML");
   }
-  throw Error("la respuesta no contiene el elemento " + std::string(name));
+  // An error page that happens to be well-formed XML still says which status came with it.
+  const std::string missing = "la respuesta no contiene el elemento " + std::string(name);
+  if (status_ >= 300) throw Error("HTTP " + std::to_string(status_) + ": " + missing);
+  throw Error(missing);
 }
 
 bool ApplyResult(const ServiceAnswer& answer, ResultadoServicio& status) {

@@ -2,29 +2,9 @@
 
 #include <quarlo/namespaces.hpp>
 
+#include "core/xml_escape.hpp"
+
 namespace QuarloCliente::detail {
-
-namespace {
-
-void AppendEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
-
-}  // namespace
 
 std::string WriteRequestBody(std::string_view root, std::initializer_list<BodyField> fields,
                              OpeningTag tag) {
@@ -34,7 +14,7 @@ std::string WriteRequestBody(std::string_view root, std::initializer_list<BodyFi
   body.append(tag == OpeningTag::Spaced ? "\" >" : "\">");
   for (const BodyField& field : fields) {
     body.append("<").append(field.name).append(">");
-    AppendEscaped(body, field.value);
+    AppendEscapedXml(body, field.value, EscapeFor::Text);
     body.append("</").append(field.name).append(">");
   }
   return body.append("</").append(root).append(">");

@@ -56,6 +56,13 @@ TEST(ServiceAnswerReading, MissingElementsAreNamedAndNonXmlShowsTheStatus) {
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "HTTP 502: la respuesta no es XML");
   }
+  const ServiceAnswer page(HttpAnswer{"<html>Bad Gateway</html>", 502, "text/html"});
+  try {
+    page.Text("Result");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "HTTP 502: la respuesta no contiene el elemento Result");
+  }
 }
 
 TEST(ServiceAnswerReading, ResultPatterns) {

@@ -1,0 +1,66 @@
+#include <quarlo/acciones.hpp>
+#include <quarlo/error.hpp>
+#include <string_view>
+
+#include "core/numbers.hpp"
+#include "core/report.hpp"
+#include "core/selector.hpp"
+#include "core/xml_document.hpp"
+
+namespace QuarloCliente {
+
+namespace {
+
+constexpr std::string_view kSetDataPrefix = "Error creando los Factorings desde el xml. : ";
+
+bool IsBlank(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Each entry is read on its own, so that "//RUT" can only find the entry's own RUT.
+std::shared_ptr<Fact> ReadFact(const ResultObtenerFactorings& record, const xmlNode* entry,
+                               std::size_t position) {
+  const XmlDocument document = XmlDocument::Parse(detail::OuterXml(entry));
+  const std::string id = record.NodeValue(document, "//IDFactoring");
+  if (id.empty()) {
+    throw Error("la entrada " + std::to_string(position) + " no contiene IDFactoring");
+  }
+  auto fact = std::make_shared<Fact>();
+  fact->IDFactoring = detail::ReadLong(id, "IDFactoring");
+  fact->Direccion = record.NodeValue(document, "//Direccion");
+  fact->CorreoContacto = record.NodeValue(document, "//CorreoContacto");
+  fact->NombreFantasia = record.NodeValue(document, "//NombreFantasia");
+  fact->RazonSocial = record.NodeValue(document, "//RazonSocial");
+  fact->rut = record.NodeValue(document, "//RUT");
+  return fact;
+}
+
+}  // namespace
+
+void ResultObtenerFactorings::SetData(const std::string& xml, Long totalDoc, Long tiempoBusq) {
+  // A caller may have dropped the status record; recording into nothing would crash.
+  if (!ResultadoServicio) ResultadoServicio = std::make_shared<QuarloCliente::ResultadoServicio>();
+  detail::ReportFailures(*ResultadoServicio, kSetDataPrefix, [&] {
+    Factorings = std::make_shared<ColeccionFactorings>();
+    TotalFactorings = totalDoc;
+    TiempoBusqueda = tiempoBusq;
+    const XmlDocument document = XmlDocument::Parse(xml);
+    // Text that is not XML would otherwise read as an empty registry and pass for success.
+    if (document.IsEmpty() && !IsBlank(xml)) throw Error("el texto recibido no es XML");
+    std::size_t position = 0;
+    for (const xmlNode* entry :
+         detail::ElementsNamed(detail::XmlDocumentAccess::Doc(document), "document")) {
+      Factorings->push_back(ReadFact(*this, entry, ++position));
+    }
+    ResultadoServicio->Estado = "0";
+  });
+}
+
+std::string ResultObtenerFactorings::NodeValue(const XmlDocument& xml,
+                                               const std::string& nodeName) const {
+  const xmlNode* element =
+      detail::SelectFirstElement(detail::XmlDocumentAccess::Doc(xml), nodeName);
+  return element == nullptr ? std::string() : detail::NodeText(element);
+}
+
+}  // namespace QuarloCliente

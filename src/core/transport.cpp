@@ -79,15 +79,18 @@ size_t CollectBody(char* data, size_t size, size_t count, void* target) {
   return bytes;
 }
 
-std::string Scrub(std::string text, const std::string& secret) {
+}  // namespace
+
+std::string MaskSecret(std::string text, std::string_view secret) {
   if (secret.empty()) return text;
-  for (auto at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
-    text.replace(at, secret.size(), "***");
+  constexpr std::string_view kMask = "***";
+  // The search resumes after the mask, so a secret made of its characters cannot loop.
+  for (auto at = text.find(secret); at != std::string::npos;
+       at = text.find(secret, at + kMask.size())) {
+    text.replace(at, secret.size(), kMask);
   }
   return text;
 }
-
-}  // namespace
 
 struct Transport::Handle {
   std::unique_ptr<CURL, CurlFree> curl;
@@ -181,7 +184,7 @@ HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransport
   errorBuffer[0] = '\0';
   const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
-    throw Error(Scrub(DescribeFailure(curl, code, limits, errorBuffer), apiKey));
+    throw Error(MaskSecret(DescribeFailure(curl, code, limits, errorBuffer), apiKey));
   }
   HttpAnswer answer;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);

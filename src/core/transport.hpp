@@ -3,6 +3,7 @@
 #include <memory>
 #include <quarlo/servicio.hpp>
 #include <string>
+#include <string_view>
 
 namespace QuarloCliente::detail {
 
@@ -13,6 +14,10 @@ struct HttpAnswer {
   long status = 0;
   std::string contentType;
 };
+
+// The text with every occurrence of the secret replaced by "***", so that no error description
+// can carry the API key.
+std::string MaskSecret(std::string text, std::string_view secret);
 
 // One libcurl handle, reused from call to call so that its connection can be kept; no cookies.
 // Every call is one synchronous exchange; a failure of the exchange itself throws Error.

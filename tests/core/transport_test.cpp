@@ -183,6 +183,14 @@ TEST_F(TransportTest, RefusedConnectionIsAnErrorThatNamesTheCause) {
   }
 }
 
+TEST(KeyMasking, EveryOccurrenceIsMaskedWhateverTheKey) {
+  EXPECT_EQ(detail::MaskSecret("llave k1 y k1", "k1"), "llave *** y ***");
+  EXPECT_EQ(detail::MaskSecret("sin secreto", ""), "sin secreto");
+  // A key made of the mask's own characters must not mask its own mask for ever.
+  EXPECT_EQ(detail::MaskSecret("a*b", "*"), "a***b");
+  EXPECT_EQ(detail::MaskSecret("***", "**"), "****");
+}
+
 TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
   Servicio nuevo;
   try {

@@ -1,0 +1,90 @@
+#include <functional>
+#include <quarlo/servicio.hpp>
+
+#include "core/answer.hpp"
+#include "core/report.hpp"
+#include "core/servicio_access.hpp"
+#include "core/url.hpp"
+#include "search/records.hpp"
+#include "search/result_page.hpp"
+
+namespace QuarloCliente {
+
+namespace {
+
+// A reconciliation answers every match at once: one GET, one page.
+std::shared_ptr<ResultadoBusDocumento> FetchWholePage(
+    Servicio& servicio, const std::function<std::string()>& buildUrl) {
+  auto raw = std::make_shared<ResultadoBusDocumento>();
+  detail::ReportFailures(*raw->ResultadoServicio, detail::kSearchFailure, [&] {
+    const detail::ServiceAnswer answer(detail::ServicioAccess::Get(servicio, buildUrl()));
+    if (!detail::ReadResultPage(answer, *raw)) return;
+    raw->TotalPages = 1;
+  });
+  return raw;
+}
+
+// Applications log Descripcion, so the secret must not reach it in any form the request carried,
+// not even when the service or the HTTP client echoes the address.
+void ForgetSecret(ResultadoServicio& status, const std::string& secret) {
+  if (secret.empty()) return;
+  std::string& text = status.Descripcion;
+  for (const std::string& form : {secret, detail::EncodePathSegment(secret)}) {
+    constexpr std::string_view kMask = "***";
+    for (auto at = text.find(form); at != std::string::npos;
+         at = text.find(form, at + kMask.size())) {
+      text.replace(at, form.size(), kMask);
+    }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<ResultadoBusDocumento> Servicio::RunDocumentReconciliation(
+    const std::string& ambiente, const std::string& rutReceptor, const std::string& fechaDesde,
+    const std::string& fechaHasta) {
+  return FetchWholePage(*this, [&] {
+    return detail::ServiceUrl(ApiUri, "/Reconciliate/",
+                              {ambiente, rutReceptor, fechaDesde, fechaHasta});
+  });
+}
+
+std::shared_ptr<ResultadoBusDocumento> Servicio::RunCessionReconciliation(
+    const std::string& ambiente, const std::string& rutReceptor, const std::string& fechaDesde,
+    const std::string& fechaHasta, const std::string& tipoConsulta,
+    const std::string& plainSiiPassword) {
+  auto raw = FetchWholePage(*this, [&] {
+    return detail::ServiceUrl(
+        ApiUri, "/ReconciliateCessions/",
+        {ambiente, rutReceptor, fechaDesde, fechaHasta, tipoConsulta, plainSiiPassword});
+  });
+  ForgetSecret(*raw->ResultadoServicio, plainSiiPassword);
+  return raw;
+}
+
+std::shared_ptr<ResultadosBusqueda> Servicio::ConciliarDocumentos(const std::string& ambiente,
+                                                                  const std::string& rutReceptor,
+                                                                  const std::string& fechaDesde,
+                                                                  const std::string& fechaHasta) {
+  return detail::AssembleResults(
+      [&] { return RunDocumentReconciliation(ambiente, rutReceptor, fechaDesde, fechaHasta); },
+      [](const detail::DocumentFields& fields) -> RegistroBusqueda {
+        return detail::ReconciledSummary(fields);
+      });
+}
+
+std::shared_ptr<ResultadosBusqueda> Servicio::ConciliarCesiones(
+    const std::string& ambiente, const std::string& rutReceptor, const std::string& fechaDesde,
+    const std::string& fechaHasta, const std::string& tipoConsulta,
+    const std::string& plainSiiPassword) {
+  return detail::AssembleResults(
+      [&] {
+        return RunCessionReconciliation(ambiente, rutReceptor, fechaDesde, fechaHasta, tipoConsulta,
+                                        plainSiiPassword);
+      },
+      [](const detail::DocumentFields& fields) -> RegistroBusqueda {
+        return detail::CessionSummary(fields);
+      });
+}
+
+}  // namespace QuarloCliente

@@ -72,6 +72,10 @@ Monto GetMonto(const BindingElement& element, std::string_view path) {
     return element.GetInteger(path);
   }
 }
+
+// Writes TD 0 into a TED's DA, creating TD when absent; 0 is the code of a placeholder stamp and
+// no form's enumeration holds it, so the form's own setter cannot write it.
+void WritePlaceholderTipoDTE(const std::shared_ptr<BindingNode>& da);
 }  // namespace detail
 
 // Encabezado/IdDoc: the document's type, folio, date and service indicator.
@@ -279,6 +283,12 @@ class TedDA : public BindingElement {
   // Sets the CAF's TipoDTE.
   TedDA& SetTD(typename Forma::Tipo tipo) {
     Set("TD", TipoDTEText(tipo));
+    return *this;
+  }
+  // Sets TD to 0, the code of a placeholder stamp that the service replaces with the document's
+  // type; TD() throws and Validate reports the value until a real code is set.
+  TedDA& SetTDPlaceholder() {
+    detail::WritePlaceholderTipoDTE(Node());
     return *this;
   }
   // The folio range; throws Error when absent.

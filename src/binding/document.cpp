@@ -197,9 +197,13 @@ class Writer {
 
  private:
   void PlanNamespaces(const BindingNode& node) {
-    if (!node.ns.empty() && prefixes_.count(node.ns) != 0 && !declared_.count(node.ns)) {
-      declared_.insert(node.ns);
-      root_declarations_.emplace_back(prefixes_.at(node.ns), node.ns);
+    // Nearly every element shares its parent's namespace, which needs no second look.
+    if (!node.ns.empty() && node.ns != last_planned_ns_) {
+      last_planned_ns_ = node.ns;
+      if (prefixes_.count(node.ns) != 0 && !declared_.count(node.ns)) {
+        declared_.insert(node.ns);
+        root_declarations_.emplace_back(prefixes_.at(node.ns), node.ns);
+      }
     }
     for (const auto& attribute : node.attributes) {
       if (attribute.ns.empty() || attribute.ns == kXmlNamespace) continue;
@@ -232,49 +236,68 @@ class Writer {
     out.append(static_cast<std::size_t>(level * indentation_), ' ');
   }
 
-  void WriteElement(const BindingNode& node, int level, const std::string& default_ns, bool root,
+  // The prefix an element of the namespace is written with, "" for none (a default namespace).
+  std::string_view PrefixOf(const std::string& ns) {
+    if (ns.empty()) return {};
+    if (ns != cached_ns_) {
+      const auto found = prefixes_.find(ns);
+      cached_ns_ = ns;
+      cached_prefix_ = found == prefixes_.end() ? std::string() : found->second;
+    }
+    return cached_prefix_;
+  }
+
+  static void AppendName(std::string_view prefix, const std::string& name, std::string& out) {
+    if (!prefix.empty()) out.append(prefix).append(1, ':');
+    out.append(name);
+  }
+
+  // The pieces are appended to `out` directly: a document of a few thousand elements is written
+  // once per submission, and temporaries per element cost more than the writing itself.
+  void WriteElement(const BindingNode& node, int level, std::string_view default_ns, bool root,
                     std::string& out) {
-    const auto prefix = prefixes_.find(node.ns);
-    const bool prefixed = !node.ns.empty() && prefix != prefixes_.end();
-    const std::string name = prefixed ? prefix->second + ":" + node.name : node.name;
-    out += "<" + name;
+    const std::string prefix(PrefixOf(node.ns));
+    out.append(1, '<');
+    AppendName(prefix, node.name, out);
     if (root) {
       for (const auto& [declared_prefix, uri] : root_declarations_) {
-        out += " xmlns:" + declared_prefix + "=\"";
+        out.append(" xmlns:").append(declared_prefix).append("=\"");
         AppendEscapedXml(out, uri, EscapeFor::Attribute);
-        out += "\"";
+        out.append(1, '"');
       }
     }
-    std::string scope = default_ns;
-    if (!prefixed && node.ns != default_ns) {
-      out += " xmlns=\"";
+    std::string_view scope = default_ns;
+    if (prefix.empty() && node.ns != default_ns) {
+      out.append(" xmlns=\"");
       AppendEscapedXml(out, node.ns, EscapeFor::Attribute);
-      out += "\"";
+      out.append(1, '"');
       scope = node.ns;
     }
     for (const auto& attribute : node.attributes) {
-      out += " ";
+      out.append(1, ' ');
       if (attribute.ns == kXmlNamespace) {
-        out += "xml:";
+        out.append("xml:");
       } else if (!attribute.ns.empty()) {
-        out += attribute_prefixes_.at(attribute.ns) + ":";
+        out.append(attribute_prefixes_.at(attribute.ns)).append(1, ':');
       }
-      out += attribute.name + "=\"";
+      out.append(attribute.name).append("=\"");
       AppendEscapedXml(out, attribute.value, EscapeFor::Attribute);
-      out += "\"";
+      out.append(1, '"');
     }
-    if (node.children.empty() && node.text.empty()) {
-      out += expand_empty_ ? "></" + name + ">" : "/>";
+    if (node.children.empty() && node.text.empty() && !expand_empty_) {
+      out.append("/>");
       return;
     }
-    out += ">";
+    out.append(1, '>');
     AppendEscapedXml(out, node.text, EscapeFor::Text);
     for (const auto& child : node.children) {
       Indent(level + 1, out);
       WriteElement(*child, level + 1, scope, false, out);
     }
     if (!node.children.empty()) Indent(level, out);
-    out += "</" + name + ">";
+    out.append("</");
+    AppendName(prefix, node.name, out);
+    out.append(1, '>');
   }
 
   const std::map<std::string, std::string>& prefixes_;
@@ -282,6 +305,9 @@ class Writer {
   const std::string_view line_end_;
   const bool expand_empty_;
   std::set<std::string> declared_;
+  std::string last_planned_ns_;
+  std::string cached_ns_;
+  std::string cached_prefix_;
   std::vector<std::pair<std::string, std::string>> root_declarations_;
   std::map<std::string, std::string> attribute_prefixes_;
 };

@@ -79,7 +79,10 @@ Bytes Utf8ToLatin1(std::string_view text, Unrepresentable policy) {
   bytes.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     if (in[i] < 0x80) {
-      bytes.push_back(in[i++]);
+      // ASCII runs, most of any document, are copied whole.
+      const std::size_t run = i;
+      while (i < text.size() && in[i] < 0x80) ++i;
+      bytes.insert(bytes.end(), in + run, in + i);
       continue;
     }
     const Step step = DecodeUtf8(in + i, text.size() - i);

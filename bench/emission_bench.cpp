@@ -1,0 +1,146 @@
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+
+#include <memory>
+#include <quarlo/binding.hpp>
+#include <quarlo/servicio.hpp>
+#include <string>
+
+#include "core/payload.hpp"
+#include "emission/emission.hpp"
+#ifdef QUARLO_BENCH_LOOPBACK
+#include "support/loopback_server.hpp"
+#endif
+
+namespace {
+
+using namespace QuarloCliente;
+
+// A factura with the most detail lines a DTE may hold, Spanish text included.
+std::shared_ptr<DteDocumentBinding> FacturaWithSixtyLines() {
+  auto dte = std::make_shared<DteDocumentBinding>();
+  auto doc = dte->CrearDocumento();
+  doc->SetID("F33T1523");
+  auto enc = doc->Encabezado();
+  enc->IdDoc()
+      ->SetTipoDTE(TipoDTEDocumento::FacturaElectronica)
+      .SetFolio(1523)
+      .SetFchEmis(BindingDateTime::FromDate(2024, 5, 2));
+  enc->Emisor()
+      ->SetRUTEmisor("76543210-3")
+      .Set("RznSoc", "Comercializadora Ñuñoa Ltda.")
+      .Set("GiroEmis", "Venta al por mayor de materiales de construcción")
+      .Set("Acteco", 466301)
+      .Set("DirOrigen", "Av. Irarrázaval 3456")
+      .Set("CmnaOrigen", "Ñuñoa");
+  enc->Receptor()->SetRUTRecep("77214903-4").SetRznSocRecep("Constructora Los Peñascos SpA");
+  enc->Receptor()->Set("GiroRecep", "Construcción").Set("DirRecep", "Av. José Arrieta 8120");
+  for (int line = 1; line <= 60; ++line) {
+    auto detalle = doc->AgregarDetalle();
+    detalle->SetNroLinDet(line).SetNmbItem("Fierro estriado A630 12 mm × 6 m, línea " +
+                                           std::to_string(line));
+    detalle->Set("QtyItem", 20).Set("PrcItem", 7350).Set("MontoItem", 147000);
+  }
+  enc->Totales()->Set("MntNeto", 8820000).Set("TasaIVA", "19").Set("IVA", 1675800);
+  enc->Totales()->SetMntTotal(10495800);
+  return dte;
+}
+
+detail::SendOptions Options() {
+  return {"T", "2014-08-22", 80, 2, 5, 2, ""};
+}
+
+// Everything a submission does before the network: placeholder, serialise, clean, encode, body.
+void BM_DteClientWork(benchmark::State& state) {
+  Servicio servicio;
+  const auto factura = FacturaWithSixtyLines();
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    detail::FillDtePlaceholderTed(*factura);
+    const std::string body =
+        detail::SendDocumentBody(detail::DteContent(servicio, *factura, false), Options());
+    bytes = body.size();
+    benchmark::DoNotOptimize(body.data());
+  }
+  state.counters["body_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_DteClientWork)->Unit(benchmark::kMicrosecond);
+
+#ifdef QUARLO_BENCH_LOOPBACK
+
+using QuarloCliente::testing::LoopbackServer;
+using QuarloCliente::testing::ScriptedResponse;
+
+// The server answers every exchange with a stamp and keeps the connection, as the service does.
+void Answer(LoopbackServer& server) {
+  const std::string ted = "<TED version=\"1.0\"><DD><RE>76543210-3</RE></DD></TED>";
+  server.SetDefault(ScriptedResponse::Xml("<Response><Result>0</Result><TED>" +
+                                          detail::EncodeIsoBase64(ted) +
+                                          "</TED><PDF417>UERGNDE3</PDF417></Response>")
+                        .WithHeader("Connection", "keep-alive"));
+}
+
+void BM_DteRoundTrip(benchmark::State& state) {
+  LoopbackServer server;
+  Answer(server);
+  Servicio servicio;
+  servicio.Configurar(server.BaseUrl(), "llave");
+  const auto factura = FacturaWithSixtyLines();
+  for (auto _ : state) {
+    const auto result = servicio.EnviarDocumentoDTE(factura, "T", "2014-08-22", 80, 2);
+    if (result->ResultadoServicio->Estado != "0") {
+      state.SkipWithError(result->ResultadoServicio->Descripcion.c_str());
+      break;
+    }
+  }
+}
+// The fixture keeps every request it receives, so the number of exchanges is bounded.
+BENCHMARK(BM_DteRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(3000);
+
+// The answer is kept, as the library keeps it.
+std::size_t Collect(char* data, std::size_t size, std::size_t count, void* body) {
+  static_cast<std::string*>(body)->append(data, size * count);
+  return size * count;
+}
+
+// The same body posted by a reused libcurl handle with the same headers and nothing else: the
+// floor of one exchange with this server.
+void BM_BareCurlPost(benchmark::State& state) {
+  LoopbackServer server;
+  Answer(server);
+  Servicio servicio;
+  const auto factura = FacturaWithSixtyLines();
+  detail::FillDtePlaceholderTed(*factura);
+  const std::string body =
+      detail::SendDocumentBody(detail::DteContent(servicio, *factura, false), Options());
+  const std::string url = server.BaseUrl() + "/SendDTEDocument";
+  const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
+                                                                 curl_easy_cleanup);
+  curl_slist* headers = nullptr;
+  headers = curl_slist_append(headers, "AuthKey: llave");
+  headers = curl_slist_append(headers, "Cache-Control: max-age=0");
+  headers = curl_slist_append(headers, ("SOAPAction: " + url).c_str());
+  headers = curl_slist_append(headers, "Content-Type: application/xml; charset=utf-8");
+  headers = curl_slist_append(headers, "Expect:");
+  const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> header_list(
+      headers, curl_slist_free_all);
+  std::string answer;
+  curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.data());
+  curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, &Collect);
+  curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &answer);
+  for (auto _ : state) {
+    answer.clear();
+    if (curl_easy_perform(curl.get()) != CURLE_OK) {
+      state.SkipWithError("la solicitud falló");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_BareCurlPost)->Unit(benchmark::kMicrosecond)->Iterations(3000);
+
+#endif
+
+}  // namespace

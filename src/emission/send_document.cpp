@@ -1,0 +1,53 @@
+#include <quarlo/servicio.hpp>
+
+#include "core/answer.hpp"
+#include "core/payload.hpp"
+#include "core/report.hpp"
+#include "core/request_body.hpp"
+#include "emission/emission.hpp"
+
+namespace QuarloCliente {
+
+namespace detail {
+
+std::string SendDocumentBody(std::string_view content, const SendOptions& options) {
+  const std::string ted = options.ted.empty()
+                              ? std::string()
+                              : EncodeIsoBase64(options.ted, Unrepresentable::CharacterReference);
+  return WriteRequestBody("SendDocumentRequest",
+                          {{"Environment", options.ambiente},
+                           {"Content", content},
+                           {"ResolutionDate", options.fechaResolucion},
+                           {"ResolutionNumber", Decimal(options.nroResolucion)},
+                           {"PDF417Columns", Decimal(options.columnas)},
+                           {"PDF417Level", Decimal(options.nivel)},
+                           {"PDF417Type", Decimal(options.tipoPdf417)},
+                           {"TED", ted}});
+}
+
+void AdoptSendAnswer(ResultadoEnviarDocumento& result, const ResultadoEnviarDocumento& answer,
+                     Integer tipoPdf417) {
+  *result.ResultadoServicio = *answer.ResultadoServicio;
+  result.TED = answer.TED;
+  result.Pdf417 = answer.Pdf417;
+  constexpr Integer kFontBarcode = 1;
+  if (tipoPdf417 == kFontBarcode && result.ResultadoServicio->Estado == "0") {
+    result.Pdf417 = DecodeIsoBase64(result.Pdf417);
+  }
+}
+
+}  // namespace detail
+
+std::shared_ptr<ResultadoEnviarDocumento> Servicio::ParseSendDocumentResponse(
+    const detail::HttpAnswer& response) {
+  auto result = std::make_shared<ResultadoEnviarDocumento>();
+  detail::ReportFailures(*result->ResultadoServicio, "Error Enviando DTE: ", [&] {
+    const detail::ServiceAnswer answer(response);
+    if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
+    result->TED = detail::DecodeIsoBase64(answer.Text("TED"));
+    result->Pdf417 = answer.Text("PDF417");
+  });
+  return result;
+}
+
+}  // namespace QuarloCliente

@@ -9,7 +9,7 @@
 
 namespace QuarloCliente {
 
-// The data of one cession (AEC) for GenerarAec.
+/// The data of one cession (AEC) for GenerarAec.
 class GeneraAECRequest {
  public:
   std::string ambiente;
@@ -24,7 +24,7 @@ class GeneraAECRequest {
   std::string EmailCedente;
 };
 
-// One factoring company of the service's registry.
+/// One factoring company of the service's registry.
 class Fact {
  public:
   Long IDFactoring = 0;
@@ -35,24 +35,24 @@ class Fact {
   std::string RazonSocial;
 };
 
-// An ordered collection of factoring companies.
+/// An ordered collection of factoring companies.
 using ColeccionFactorings = std::vector<std::shared_ptr<Fact>>;
 
-// The factoring registry as the service lists it.
+/// The factoring registry as the service lists it.
 class ResultObtenerFactorings {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
-  // The companies, in the service's order; nullptr until SetData runs.
+  /// The companies, in the service's order; nullptr until SetData runs.
   std::shared_ptr<ColeccionFactorings> Factorings;
   Long TiempoBusqueda = 0;
-  // 32-bit: a total above 32767 must not turn a listing into a failure.
+  /// 32-bit: a total above 32767 must not turn a listing into a failure.
   Long TotalFactorings = 0;
 
-  // Replaces Factorings with one Fact per document element of xml and sets the total and time;
-  // a failure is recorded in ResultadoServicio, keeping the companies read before it.
+  /// Replaces Factorings with one Fact per document element of xml and sets the total and time;
+  /// a failure is recorded in ResultadoServicio, keeping the companies read before it.
   void SetData(const std::string& xml, Long totalDoc, Long tiempoBusq);
-  // The text of the first element nodeName selects in xml, or "" when nothing is selected.
+  /// The text of the first element nodeName selects in xml, or "" when nothing is selected.
   std::string NodeValue(const XmlDocument& xml, const std::string& nodeName) const;
 };
 

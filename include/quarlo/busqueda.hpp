@@ -9,10 +9,10 @@
 
 namespace QuarloCliente {
 
-// The folios of the documents a document refers to, as texts.
+/// The folios of the documents a document refers to, as texts.
 using ListaFolios = std::vector<std::string>;
 
-// The summary fields that ResumenDTE, DocumentoRespuesta and DTE share, in their order.
+/// The summary fields that ResumenDTE, DocumentoRespuesta and DTE share, in their order.
 class CamposResumenDTE {
  public:
   Long DocID = 0;
@@ -50,13 +50,13 @@ class CamposResumenDTE {
   std::string CorreoRecep;
   std::string DscItem;
   std::string MntExe;
-  // Each record has its own list, empty at creation.
+  /// Each record has its own list, empty at creation.
   std::shared_ptr<QuarloCliente::ListaFolios> ListaFoliosReferencia =
       std::make_shared<QuarloCliente::ListaFolios>();
 };
 
-// One document found by a search or a reconciliation. Amounts, dates other than TimeStamp and
-// the service's flags stay the service's texts.
+/// One document found by a search or a reconciliation. Amounts, dates other than TimeStamp and
+/// the service's flags stay the service's texts.
 class ResumenDTE : public CamposResumenDTE {
  public:
   std::string RecibidoSII;
@@ -68,13 +68,13 @@ class ResumenDTE : public CamposResumenDTE {
   std::string FchRespComercial;
 };
 
-// A document record for callers; the library neither creates nor fills it.
+/// A document record for callers; the library neither creates nor fills it.
 class DocumentoRespuesta : public CamposResumenDTE {};
 
-// A document record for callers; the library neither creates nor fills it.
+/// A document record for callers; the library neither creates nor fills it.
 class DTE : public CamposResumenDTE {};
 
-// One cession found by ConciliarCesiones; every field is the service's text.
+/// One cession found by ConciliarCesiones; every field is the service's text.
 class ResumenCesion {
  public:
   std::string RUTVendedor;
@@ -97,27 +97,27 @@ class ResumenCesion {
   std::string FchVencimiento;
 };
 
-// One record of a search or reconciliation page: a document summary or a cession summary.
+/// One record of a search or reconciliation page: a document summary or a cession summary.
 using RegistroBusqueda = std::variant<std::shared_ptr<ResumenDTE>, std::shared_ptr<ResumenCesion>>;
-// The records of one page, in the service's order. BuscarDocumentos and ConciliarDocumentos fill
-// it with ResumenDTE records, ConciliarCesiones with ResumenCesion records; each record is a
-// std::variant, so std::get<std::shared_ptr<ResumenDTE>>(record) reads a document summary.
+/// The records of one page, in the service's order. BuscarDocumentos and ConciliarDocumentos fill
+/// it with ResumenDTE records, ConciliarCesiones with ResumenCesion records; each record is a
+/// std::variant, so std::get<std::shared_ptr<ResumenDTE>>(record) reads a document summary.
 using ColeccionDocumentos = std::vector<RegistroBusqueda>;
 
-// The public result of BuscarDocumentos, ConciliarDocumentos and ConciliarCesiones.
+/// The public result of BuscarDocumentos, ConciliarDocumentos and ConciliarCesiones.
 class ResultadosBusqueda {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
   std::string xml;
   std::string TiempoBusqueda;
-  // 32-bit: a year of boletas passes 32767 matches.
+  /// 32-bit: a year of boletas passes 32767 matches.
   Long TotalDocumentos = 0;
   Long TotalPages = 0;
 
-  // The held collection itself (not a copy), or nullptr when none was set.
+  /// The held collection itself (not a copy), or nullptr when none was set.
   std::shared_ptr<ColeccionDocumentos> getDocumentos() const { return documentos_; }
-  // Makes the record hold the given collection (shared, not copied).
+  /// Makes the record hold the given collection (shared, not copied).
   void setDocumentos(std::shared_ptr<ColeccionDocumentos> documents) {
     documentos_ = std::move(documents);
   }
@@ -126,7 +126,7 @@ class ResultadosBusqueda {
   std::shared_ptr<ColeccionDocumentos> documentos_;
 };
 
-// The raw answer of the search and reconciliation cores.
+/// The raw answer of the search and reconciliation cores.
 class ResultadoBusDocumento {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =

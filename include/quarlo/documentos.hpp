@@ -7,31 +7,31 @@
 
 namespace QuarloCliente {
 
-// The holder of one retrieved document; a plain ResultadoDocBase holds none.
+/// The holder of one retrieved document; a plain ResultadoDocBase holds none.
 class ResultadoDocBase {
  public:
   virtual ~ResultadoDocBase() = default;
-  // "" for the empty holder, "DTE" for a ResultadoDocDTE, "BOLETA" for a ResultadoDocBoleta.
+  /// "" for the empty holder, "DTE" for a ResultadoDocDTE, "BOLETA" for a ResultadoDocBoleta.
   virtual std::string GetTipo() const { return ""; }
 };
 
-// A retrieved DTE, loaded into its binding.
+/// A retrieved DTE, loaded into its binding.
 class ResultadoDocDTE : public ResultadoDocBase {
  public:
   std::shared_ptr<DteDocumentBinding> Documento = std::make_shared<DteDocumentBinding>();
-  // "DTE".
+  /// "DTE".
   std::string GetTipo() const override { return "DTE"; }
 };
 
-// A retrieved boleta, loaded into its binding.
+/// A retrieved boleta, loaded into its binding.
 class ResultadoDocBoleta : public ResultadoDocBase {
  public:
   std::shared_ptr<BoletaDocumentBinding> Documento = std::make_shared<BoletaDocumentBinding>();
-  // "BOLETA".
+  /// "BOLETA".
   std::string GetTipo() const override { return "BOLETA"; }
 };
 
-// The answer to RecuperarDocumento: Data holds the document (check Data->GetTipo()).
+/// The answer to RecuperarDocumento: Data holds the document (check Data->GetTipo()).
 class ResultadoRecuperarDoc {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =

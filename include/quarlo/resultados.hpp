@@ -6,18 +6,18 @@
 
 namespace QuarloCliente {
 
-// The status inside every result: Estado "0" success, "1" failure (or the service's own code
-// where an operation says so), and the Spanish explanation of a failure.
+/// The status inside every result: Estado "0" success, "1" failure (or the service's own code
+/// where an operation says so), and the Spanish explanation of a failure.
 class ResultadoServicio {
  public:
   std::string Estado = "0";
   std::string Descripcion;
 
-  // Sets Estado to "1" and Descripcion to mensaje; the last call wins.
+  /// Sets Estado to "1" and Descripcion to mensaje; the last call wins.
   void SetError(const std::string& mensaje);
 };
 
-// The answer to a DTE or boleta submission: the stamped TED and its PDF417 barcode.
+/// The answer to a DTE or boleta submission: the stamped TED and its PDF417 barcode.
 class ResultadoEnviarDocumento {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
@@ -25,31 +25,31 @@ class ResultadoEnviarDocumento {
   std::string TED;
   std::string Pdf417;
 
-  // The bytes that Pdf417 holds as Base64 (the barcode image for the graphic type); throws Error
-  // when Pdf417 is not valid Base64. Pdf417 itself is not changed.
+  /// The bytes that Pdf417 holds as Base64 (the barcode image for the graphic type); throws Error
+  /// when Pdf417 is not valid Base64. Pdf417 itself is not changed.
   Bytes GetPdf417ComoBytes() const;
 };
 
-// The answer to a book or folio-report submission.
+/// The answer to a book or folio-report submission.
 class ResultadoEnviarLibro {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
 };
 
-// A retrieved PDF, as Base64 text in Datos.
+/// A retrieved PDF, as Base64 text in Datos.
 class ResultadoRecuperarPDF {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
   std::string Datos;
 
-  // The bytes of the PDF file that Datos holds as Base64; throws Error when Datos is not valid
-  // Base64.
+  /// The bytes of the PDF file that Datos holds as Base64; throws Error when Datos is not valid
+  /// Base64.
   Bytes GetDatosComoBytes() const;
 };
 
-// The answer to a confirmation: the document's state as the service reports it.
+/// The answer to a confirmation: the document's state as the service reports it.
 class ResultadoConfirmacion {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
@@ -57,7 +57,7 @@ class ResultadoConfirmacion {
   std::string Estado;
 };
 
-// The answer to a print request: Printed is true once the service accepted it.
+/// The answer to a print request: Printed is true once the service accepted it.
 class ResultadoImprimir {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
@@ -65,7 +65,7 @@ class ResultadoImprimir {
   bool Printed = false;
 };
 
-// A fiscal status: the state text, the track id and the service's comments.
+/// A fiscal status: the state text, the track id and the service's comments.
 class ResultadoEstadoFiscal {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
@@ -75,7 +75,7 @@ class ResultadoEstadoFiscal {
   std::string Comentarios;
 };
 
-// A retrieved XML document, as text in Datos.
+/// A retrieved XML document, as text in Datos.
 class ResultadoRecuperarXML {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
@@ -83,7 +83,7 @@ class ResultadoRecuperarXML {
   std::string Datos;
 };
 
-// A document's commercial status, with its contact data and recorded claim.
+/// A document's commercial status, with its contact data and recorded claim.
 class ResultadoEstadoComercial {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =

@@ -9,19 +9,19 @@
 
 namespace QuarloCliente {
 
-// A 16-bit signed whole number, as the service's Integer fields are.
+/// A 16-bit signed whole number, as the service's Integer fields are.
 using Integer = std::int16_t;
-// A 32-bit signed whole number, as the service's Long fields are.
+/// A 32-bit signed whole number, as the service's Long fields are.
 using Long = std::int32_t;
-// A zero-based array of bytes; empty means "no array".
+/// A zero-based array of bytes; empty means "no array".
 using Bytes = std::vector<std::uint8_t>;
-// A calendar date and time of day to the second, without a time zone; Date{} is the zero date.
+/// A calendar date and time of day to the second, without a time zone; Date{} is the zero date.
 using Date = std::chrono::local_seconds;
 
-// The date y-m-d at h:mi:s; throws Error when the fields do not name a valid date and time.
+/// The date y-m-d at h:mi:s; throws Error when the fields do not name a valid date and time.
 Date MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
-// The broken-down fields of a Date.
+/// The broken-down fields of a Date.
 struct DateParts {
   int year = 0;
   int month = 0;
@@ -31,29 +31,29 @@ struct DateParts {
   int second = 0;
 };
 
-// The year, month, day and time of day that a Date holds.
+/// The year, month, day and time of day that a Date holds.
 DateParts SplitDate(Date date);
 
-// The date written with a pattern of yyyy, MM, dd, HH, mm and ss (e.g. "yyyy-MM-dd" or
-// "yyyyMMdd"); every other character of the pattern is copied as it stands.
+/// The date written with a pattern of yyyy, MM, dd, HH, mm and ss (e.g. "yyyy-MM-dd" or
+/// "yyyyMMdd"); every other character of the pattern is copied as it stands.
 std::string FormatDate(Date date, std::string_view pattern);
 
-// The current local date and time, to the second.
+/// The current local date and time, to the second.
 Date Now();
 
-// The "null" value a Variant can hold, distinct from an empty (never assigned) Variant.
+/// The "null" value a Variant can hold, distinct from an empty (never assigned) Variant.
 struct Null {
   friend bool operator==(Null, Null) = default;
 };
 
-// A value of any of the interface's types: empty (never assigned), null, text, numbers, Boolean,
-// a date or a byte array.
+/// A value of any of the interface's types: empty (never assigned), null, text, numbers, Boolean,
+/// a date or a byte array.
 class Variant {
  public:
   using Value = std::variant<std::monostate, Null, std::string, Integer, Long, std::int64_t, double,
                              bool, Date, Bytes>;
 
-  // An empty Variant: no value was ever assigned.
+  /// An empty Variant: no value was ever assigned.
   Variant() = default;
   Variant(Null) : value_(Null{}) {}
   Variant(std::string text) : value_(std::move(text)) {}
@@ -67,17 +67,17 @@ class Variant {
   Variant(Date date) : value_(date) {}
   Variant(Bytes bytes) : value_(std::move(bytes)) {}
 
-  // True when no value was ever assigned.
+  /// True when no value was ever assigned.
   bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }
-  // True when the Variant holds the null value.
+  /// True when the Variant holds the null value.
   bool IsNull() const { return std::holds_alternative<Null>(value_); }
-  // True when the Variant holds text.
+  /// True when the Variant holds text.
   bool IsText() const { return std::holds_alternative<std::string>(value_); }
-  // The text held, or nullptr when the Variant holds anything else.
+  /// The text held, or nullptr when the Variant holds anything else.
   const std::string* Text() const { return std::get_if<std::string>(&value_); }
-  // The byte array held, or nullptr when the Variant holds anything else.
+  /// The byte array held, or nullptr when the Variant holds anything else.
   const Bytes* Array() const { return std::get_if<Bytes>(&value_); }
-  // The underlying value, for std::visit.
+  /// The underlying value, for std::visit.
   const Value& value() const { return value_; }
 
   friend bool operator==(const Variant&, const Variant&) = default;

@@ -11,7 +11,8 @@ struct AuthorityKey {
   std::string privatePem;
   std::string publicPem;
 
-  // A new 2048-bit RSA key pair.
+  // A new 1024-bit RSA key pair (its signatures go into every TED, which a PDF417 symbol must
+  // hold).
   static AuthorityKey Generate();
   // The key kept in the PEM file at path, created (with a new key, mode 0600) when absent;
   // throws SandboxError(500, ...) when the file cannot be read or written.
@@ -35,17 +36,21 @@ struct Caf {
   std::string privateKeyPem;   // RSASK
 };
 
-// A new test CAF for the issuer, type and range (dated today, IDK 100), with a fresh 1024-bit
-// RSA key pair, its DA signed (SHA1withRSA, FRMA) with the authority's key.
+// A new test CAF for the issuer, type and range (dated today, IDK 100), with a fresh 512-bit
+// RSA key pair as the SII's CAFs have, its DA signed (SHA1withRSA, FRMA) with the authority's
+// key over the DA's ISO-8859-1 text. The name is cut to the 40 characters the SII allows.
 Caf IssueTestCaf(const std::string& rutEmisor, const std::string& razonSocial, int tipoDte,
                  long desde, long hasta, const AuthorityKey& authority);
 
-// The CAF an AUTORIZACION document holds; throws SandboxError(400, ...) with a description of
+// The CAF an AUTORIZACION document holds, given as the file's bytes: decoded as their XML
+// declaration says, or as ISO-8859-1 when they are not well-formed UTF-8 (the SII's own files
+// are ISO-8859-1 and do not say so). Throws SandboxError(400, ...) with a description of
 // what is missing or wrong (not XML, no CAF/DA, a range that is not numbers, no RSASK, a key
 // that does not match RSAPK).
 Caf ParseCaf(std::string_view xml);
 
-// True when the CAF's FRMA is the authority's signature of its DA.
+// True when the CAF's FRMA is the authority's signature of its DA (written without whitespace
+// between elements, as ISO-8859-1).
 bool CafSignedBy(const Caf& caf, const AuthorityKey& authority);
 
 }  // namespace QuarloSandbox

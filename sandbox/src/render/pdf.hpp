@@ -37,7 +37,9 @@ struct PdfDocument {
 
 // A one-page (more when the lines need it) A4 PDF of the document: the issuer's box with the
 // RUT, type and folio, the receiver, the detail lines, the totals, and the barcode with
-// "Timbre Electrónico SII". Throws SandboxError(500, ...) when the PDF cannot be made.
+// "Timbre Electrónico SII". The barcode must be a PNG as Pdf417Png makes it (any other image,
+// or a damaged one, is refused rather than handed to libpng). Throws SandboxError(500, ...)
+// when the PDF cannot be made.
 Bytes RenderPdf(const PdfDocument& document);
 
 }  // namespace QuarloSandbox

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace QuarloSandbox {
+
+// The text escaped for element content and double-quoted attribute values.
+std::string XmlEscape(std::string_view text);
+
+// Builds XML text element by element; every text goes through XmlEscape, so no value can change
+// the shape of the document.
+class XmlWriter {
+ public:
+  // Opens <name>, or <name xmlns="ns"> when ns is given.
+  XmlWriter& Open(std::string_view name, std::string_view ns = {});
+  // Adds an attribute to the element opened last; only right after Open.
+  XmlWriter& Attribute(std::string_view name, std::string_view value);
+  XmlWriter& Close(std::string_view name);
+  // <name>text</name>.
+  XmlWriter& Element(std::string_view name, std::string_view text);
+  // Adds text that is already XML (a stored element), unchanged.
+  XmlWriter& Raw(std::string_view xml);
+  const std::string& Text() const { return text_; }
+
+ private:
+  void EndStartTag();
+  std::string text_;
+  bool startTagOpen_ = false;
+};
+
+}  // namespace QuarloSandbox

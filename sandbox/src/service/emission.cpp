@@ -1,0 +1,152 @@
+#include <limits>
+#include <optional>
+
+#include "crypto/caf.hpp"
+#include "protocol/payload.hpp"
+#include "protocol/request.hpp"
+#include "render/barcode.hpp"
+#include "sandbox_error.hpp"
+#include "service/folios.hpp"
+#include "service/incoming_document.hpp"
+#include "service/operations.hpp"
+#include "service/search_text.hpp"
+#include "service/stamping.hpp"
+#include "service/tracking.hpp"
+
+namespace QuarloSandbox {
+
+namespace {
+
+// The barcode types of a submission: 2 a PNG image, 1 rows for a PDF417 font.
+constexpr std::int64_t kBarcodeFont = 1;
+constexpr std::int64_t kBarcodeImage = 2;
+
+struct Submission {
+  std::string environment;
+  QuarloCliente::Bytes content;
+  std::string resolutionDate;
+  std::string resolutionNumber;
+  int columns = 0;
+  int level = 0;
+  std::int64_t barcodeType = 0;
+  std::string callerTed;
+};
+
+Submission ReadSubmission(const std::string& body) {
+  const RequestBody request(body, "SendDocumentRequest");
+  Submission s;
+  s.environment = RequireEnvironment(request.Field("Environment"));
+  s.content = DecodeBase64Field(request.Field("Content"), "Content");
+  s.resolutionDate = request.Field("ResolutionDate");
+  s.resolutionNumber = std::to_string(request.Number("ResolutionNumber", 0, 999999));
+  s.columns = static_cast<int>(request.Number("PDF417Columns", 1, 30));
+  s.level = static_cast<int>(request.Number("PDF417Level", 0, 8));
+  s.barcodeType = request.Number("PDF417Type", kBarcodeFont, kBarcodeImage);
+  if (!request.Field("TED").empty()) {
+    s.callerTed = DecodeIsoBase64Field(request.Field("TED"), "TED");
+  }
+  return s;
+}
+
+bool TipoAllowed(DocumentKind kind, int tipo) {
+  if (kind == DocumentKind::Boleta) return tipo == 39 || tipo == 41;
+  for (const int allowed : {33, 34, 43, 46, 52, 56, 61, 110, 111, 112}) {
+    if (tipo == allowed) return true;
+  }
+  return false;
+}
+
+int DocumentTipo(const IncomingDocument& document) {
+  const auto tipo = static_cast<int>(RequireNumber(document.Fields().tipo, "TipoDTE", 1, 999));
+  if (!TipoAllowed(document.Kind(), tipo)) {
+    throw SandboxError(400, "el tipo " + std::to_string(tipo) + " no se emite por " +
+                                (document.Kind() == DocumentKind::Boleta ? "SendBoletaDocument"
+                                                                         : "SendDTEDocument"));
+  }
+  return tipo;
+}
+
+std::string Barcode(const std::string& ted, const Submission& s) {
+  const QuarloCliente::Bytes data = IsoBytes(ted);
+  if (s.barcodeType == kBarcodeImage) return Base64(Pdf417Png(data, s.columns, s.level));
+  return IsoBase64(Pdf417FontRows(data, s.columns, s.level));
+}
+
+// Numbers and stamps the document: the caller's TED when it sent one that holds, else a new
+// TED from the CAF that covers the folio.
+std::string StampDocument(StoreTx& tx, IncomingDocument& document, const Submission& s, int tipo,
+                          const std::string& now) {
+  const auto& fields = document.Fields();
+  const auto requested =
+      RequireNumber(fields.folio, "Folio", 0, std::numeric_limits<std::int64_t>::max());
+  if (!s.callerTed.empty()) {
+    const CallerTed ted = CheckCallerTed(s.callerTed, fields);
+    const FolioGrant grant = GrantFolio(tx, s.environment, fields.rutEmisor, tipo, ted.folio);
+    if (WithoutWhitespace(ParseCaf(grant.caf.xml).modulusBase64) != ted.cafModulus) {
+      throw SandboxError(422,
+                         "el TED enviado fue timbrado con un CAF distinto del que el "
+                         "sandbox tiene para el folio " +
+                             std::to_string(grant.folio));
+    }
+    document.SetFolio(grant.folio);
+    return s.callerTed;
+  }
+  const FolioGrant grant = GrantFolio(tx, s.environment, fields.rutEmisor, tipo, requested);
+  document.SetFolio(grant.folio);
+  return StampFor(document.Fields(), ParseCaf(grant.caf.xml), now);
+}
+
+DocumentRow RowFor(const IncomingDocument& document, const Submission& s, const std::string& ted,
+                   std::int64_t trackId, const std::string& now) {
+  const auto& f = document.Fields();
+  DocumentRow row;
+  row.key = DocumentKey{s.environment, f.rutEmisor, std::to_string(std::stoi(f.tipo)),
+                        std::stoll(f.folio)};
+  row.kind = document.Kind();
+  row.xml = document.Xml();
+  row.ted = ted;
+  row.resolutionDate = s.resolutionDate;
+  row.resolutionNumber = s.resolutionNumber;
+  row.issuerName = f.issuerName;
+  row.receiverRut = f.rutRecep;
+  row.receiverName = f.rznSocRecep;
+  row.itemName = f.nmbItem;
+  row.issueDate = f.fchEmis;
+  row.total = f.mntTotal;
+  row.searchText = FoldForSearch(f.issuerName + "\n" + f.rznSocRecep + "\n" + f.nmbItem);
+  row.trackId = trackId;
+  row.receivedAt = now;
+  return row;
+}
+
+Answer Submit(ServiceContext& context, const Call& call, DocumentKind kind) {
+  const Submission s = ReadSubmission(call.body);
+  IncomingDocument document(s.content, kind);
+  const int tipo = DocumentTipo(document);
+  return context.store.Write([&](StoreTx& tx) {
+    const std::string now = NowText();
+    const std::string ted = StampDocument(tx, document, s, tipo, now);
+    document.SetTed(ted);
+    document.Seal(now);
+    document.Validate();
+    const std::int64_t trackId = tx.NewTrackId(s.environment, kind, now);
+    const std::int64_t id = tx.InsertDocument(RowFor(document, s, ted, trackId, now));
+    tx.AddTrackState(id, FirstTrackState(trackId, true, now));
+    Answer answer;
+    answer.Add("TED", IsoBase64(ted)).Add("PDF417", Barcode(ted, s));
+    answer.Add("TrackId", std::to_string(trackId)).Add("Folio", document.Fields().folio);
+    return answer;
+  });
+}
+
+}  // namespace
+
+Answer SendDteDocument(ServiceContext& context, const Call& call) {
+  return Submit(context, call, DocumentKind::Dte);
+}
+
+Answer SendBoletaDocument(ServiceContext& context, const Call& call) {
+  return Submit(context, call, DocumentKind::Boleta);
+}
+
+}  // namespace QuarloSandbox

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs every example program, in the order a user would, against the sandbox that
+# scripts/with-sandbox.sh started. Usage: run-examples.sh EXAMPLES_BIN_DIR EXAMPLES_DATA_DIR
+set -euo pipefail
+bin="$(realpath "$1")"
+data="$(realpath "$2")"
+rut=76543210-3
+cd "$QUARLO_WORKDIR"
+
+for tipo in 33 39; do
+  "$QUARLO_SANDBOX" caf --rut "$rut" --razon-social "Comercializadora Ñuñoa Ltda." --tipo "$tipo" \
+    --desde 1 --hasta 500 --authority-key "$QUARLO_AUTHORITY_KEY" >"caf$tipo.xml"
+  "$bin/subir_caf" "caf$tipo.xml"
+done
+"$bin/inicio_rapido" >/dev/null
+"$bin/factura" factura_pdf417.png
+"$bin/boleta_desde_xml" "$data/boleta.xml"
+"$bin/estado_y_seguimiento" "$rut" 33 1
+"$bin/descargar_pdf" "$rut" 33 1 factura.pdf
+head -c 5 factura.pdf | grep -q '%PDF-'
+"$bin/libro_ventas" "$data/libro_ventas.xml" "$rut" 2024-05
+echo "Todos los ejemplos terminaron bien."

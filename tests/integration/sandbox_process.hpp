@@ -1,0 +1,97 @@
+#pragma once
+
+// quarlo-sandbox run as a child process on a free loopback port, the way a developer runs it, so
+// that the library is tested against the real binary over real HTTP.
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace QuarloCliente::integration {
+
+// What a sandbox is started with. The folder keeps the authority key and the server's log, so a
+// restarted sandbox signs and accepts the same CAFs.
+struct SandboxOptions {
+  std::filesystem::path folder;
+  std::string apiKey = "llave-integracion";
+  std::filesystem::path db;  // empty: the store lives in memory
+};
+
+// Longest wait for the server to start listening, stop, or finish a command. Generous because
+// the sanitizer builds start slowly; only a hung server ever waits this long.
+inline constexpr std::chrono::seconds kProcessTimeout{60};
+
+// An owned file descriptor, closed at destruction.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() { Reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
+  int Get() const { return fd_; }
+  void Reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+// A running quarlo-sandbox. Starting throws std::runtime_error (with the server's log) when it
+// does not announce its address in time; destruction stops it if Stop was not called.
+class SandboxProcess {
+ public:
+  explicit SandboxProcess(SandboxOptions options);
+  ~SandboxProcess();
+  SandboxProcess(const SandboxProcess&) = delete;
+  SandboxProcess& operator=(const SandboxProcess&) = delete;
+
+  // "http://127.0.0.1:PORT", as the server announced it.
+  const std::string& Uri() const { return uri_; }
+  const SandboxOptions& Options() const { return options_; }
+  // The authority key file the server signs and checks CAFs with.
+  std::filesystem::path AuthorityKeyFile() const { return options_.folder / "authority.pem"; }
+  // Everything the server wrote on stderr so far.
+  std::string Log() const;
+
+  // Sends SIGTERM and waits for the exit: the exit status, 128 + the signal when a signal ended
+  // it (SIGKILL when it did not stop in time), or -1 when it had already been stopped.
+  int Stop() { return End(SIGTERM); }
+  // Ends the server at once with SIGKILL, as a crash would; the status as Stop gives it.
+  int Kill() { return End(SIGKILL); }
+
+ private:
+  int End(int signal);
+
+  SandboxOptions options_;
+  std::filesystem::path log_;
+  pid_t pid_ = -1;
+  UniqueFd stdout_;
+  std::string uri_;
+};
+
+// A finished run of the sandbox binary: its exit status (as SandboxProcess::Stop gives it) and
+// what it wrote on stdout.
+struct CommandResult {
+  int status = -1;
+  std::string out;
+};
+
+// Runs `quarlo-sandbox args...` to completion, its stderr appended to errorLog.
+CommandResult RunSandboxCommand(const std::vector<std::string>& args,
+                                const std::filesystem::path& errorLog);
+
+}  // namespace QuarloCliente::integration

@@ -1,6 +1,10 @@
 #include <libxml/tree.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <quarlo/binding_element.hpp>
 #include <quarlo/error.hpp>
 #include <set>
@@ -8,6 +12,7 @@
 
 #include "binding/banner.hpp"
 #include "binding/node.hpp"
+#include "binding/submission_text.hpp"
 #include "binding/value_check.hpp"
 #include "core/xml.hpp"
 #include "core/xml_escape.hpp"
@@ -179,43 +184,165 @@ class Loader {
   BindingOptions options_;
 };
 
-// Writes a tree as XML text with a snapshot of a context's namespace map.
-class Writer {
- public:
-  Writer(const std::map<std::string, std::string>& prefixes, int indentation,
-         std::string_view line_end, bool expand_empty)
-      : prefixes_(prefixes),
-        indentation_(indentation),
-        line_end_(line_end),
-        expand_empty_(expand_empty) {}
+// Copies a piece of a few bytes, which the library's memcpy would spend more time reaching than
+// copying: names, prefixes and indentation are mostly under sixteen bytes.
+inline char* Put(char* to, const char* from, std::size_t size) {
+  if (size > 16) {
+    std::memcpy(to, from, size);
+  } else if (size >= 8) {
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4) {
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size > 0) {
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  }
+  return to + size;
+}
 
-  void Write(const BindingNode& root, std::string& out) {
-    PlanNamespaces(root);
-    WriteElement(root, 0, "", true, out);
-    if (indentation_ > 0) out += line_end_;
+inline char* Put(char* to, std::string_view piece) {
+  return Put(to, piece.data(), piece.size());
+}
+
+// Namespace URIs are compared for every element; they are equal nearly always and a few dozen
+// bytes long, where an inline comparison beats calling the library's.
+inline bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  std::size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// The text written so far, with room reserved ahead: a document is written a few bytes at a time,
+// and std::string::append would check the capacity and call the library's copy for each of them.
+class Sink {
+ public:
+  Sink() = default;
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+
+  // What was written; kept apart from the caller's string, as room grown in a string would be
+  // zeroed first.
+  std::string_view Text() const { return {buffer_.get(), Used()}; }
+
+  // Room for `size` more bytes at the returned cursor, valid until the next call.
+  char* Room(std::size_t size) {
+    if (static_cast<std::size_t>(end_ - at_) < size) Grow(size);
+    return at_;
+  }
+  void Advance(char* end) { at_ = end; }
+  // How much of the text the sink has written.
+  std::size_t Written() const { return Used(); }
+
+  void Append(std::string_view piece) { Advance(Put(Room(piece.size()), piece)); }
+  void Append(char c) {
+    char* at = Room(1);
+    *at = c;
+    Advance(at + 1);
+  }
+  void AppendEscaped(std::string_view value, EscapeFor target) {
+    Advance(PutEscaped(Room(detail::MaxEscapedSize(value.size())), value, target));
+  }
+
+  // Writes the escaped value at a cursor with room for it.
+  static char* PutEscaped(char* at, std::string_view value, EscapeFor target) {
+    // Most values are a few plain characters, not worth a call.
+    if (value.size() <= 16 && std::none_of(value.begin(), value.end(), [target](char c) {
+          return detail::NeedsReference(c, target);
+        })) {
+      return Put(at, value);
+    }
+    return detail::WriteEscapedXml(at, value, target);
   }
 
  private:
-  void PlanNamespaces(const BindingNode& node) {
-    // Nearly every element shares its parent's namespace, which needs no second look.
-    if (!node.ns.empty() && node.ns != last_planned_ns_) {
-      last_planned_ns_ = node.ns;
-      if (prefixes_.count(node.ns) != 0 && !declared_.count(node.ns)) {
-        declared_.insert(node.ns);
-        root_declarations_.emplace_back(prefixes_.at(node.ns), node.ns);
+  std::size_t Used() const { return static_cast<std::size_t>(at_ - buffer_.get()); }
+
+  [[gnu::noinline]] void Grow(std::size_t size) {
+    const std::size_t used = Used();
+    const std::size_t capacity =
+        std::max({kFirstRoom, 2 * static_cast<std::size_t>(end_ - buffer_.get()), used + size});
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (used > 0) std::memcpy(grown.get(), buffer_.get(), used);
+    buffer_ = std::move(grown);
+    at_ = buffer_.get() + used;
+    end_ = buffer_.get() + capacity;
+  }
+
+  // Enough for a document of a few dozen lines; a larger one doubles the room a few times.
+  static constexpr std::size_t kFirstRoom = 16384;
+
+  std::unique_ptr<char[]> buffer_;
+  char* at_ = nullptr;
+  char* end_ = nullptr;
+};
+
+// Writes a tree as XML text with a snapshot of a context's namespace map. With a hidden prefix,
+// names of its namespace are written without it, and its declaration as a default one: the text
+// that the submissions' clean-up makes of the prefixed one.
+class Writer {
+ public:
+  Writer(const std::map<std::string, std::string>& prefixes, int indentation,
+         std::string_view line_end, bool expand_empty, std::string_view hidden_prefix = {})
+      : prefixes_(prefixes),
+        indentation_(static_cast<std::size_t>(indentation)),
+        line_end_(line_end),
+        expand_empty_(expand_empty),
+        hidden_prefix_(hidden_prefix) {}
+
+  void Write(const BindingNode& root, std::string& out) {
+    Sink sink;
+    WriteElement(root, 0, "", true, sink);
+    if (indentation_ > 0) sink.Append(line_end_);
+    // The namespaces are declared on the root once the whole tree has shown which it uses, in
+    // the order they first appeared; one walk instead of a planning walk before the writing.
+    std::string declarations;
+    for (const auto& [declared_prefix, uri] : root_declarations_) {
+      if (Hidden(declared_prefix)) {
+        declarations += " xmlns=\"";
+      } else {
+        declarations.append(" xmlns:").append(declared_prefix).append("=\"");
       }
+      detail::AppendEscapedXml(declarations, uri, EscapeFor::Attribute);
+      declarations += '"';
     }
-    for (const auto& attribute : node.attributes) {
-      if (attribute.ns.empty() || attribute.ns == kXmlNamespace) continue;
-      if (attribute_prefixes_.count(attribute.ns) == 0) {
-        attribute_prefixes_[attribute.ns] = AttributePrefix(attribute.ns);
-        if (!declared_.count(attribute.ns)) {
-          declared_.insert(attribute.ns);
-          root_declarations_.emplace_back(attribute_prefixes_[attribute.ns], attribute.ns);
-        }
-      }
-    }
-    for (const auto& child : node.children) PlanNamespaces(*child);
+    const std::string_view text = sink.Text();
+    out.reserve(out.size() + text.size() + declarations.size());
+    out.append(text.substr(0, root_name_end_)).append(declarations);
+    out.append(text.substr(root_name_end_));
+  }
+
+ private:
+  // How the names of one namespace are written.
+  struct Qualified {
+    bool prefixed = false;
+    // "p:", or "" for no prefix and for the hidden one.
+    std::string qualifier;
+  };
+
+  // A namespace the root must declare, the first time it is met.
+  void Declare(const std::string& ns, const std::string& prefix) {
+    if (declared_.insert(ns).second) root_declarations_.emplace_back(prefix, ns);
   }
 
   std::string AttributePrefix(const std::string& ns) {
@@ -230,86 +357,135 @@ class Writer {
     }
   }
 
-  void Indent(int level, std::string& out) const {
-    if (indentation_ <= 0) return;
-    out += line_end_;
-    out.append(static_cast<std::size_t>(level * indentation_), ' ');
+  bool Hidden(const std::string& prefix) const {
+    return !hidden_prefix_.empty() && prefix == hidden_prefix_;
   }
 
-  // The prefix an element of the namespace is written with, "" for none (a default namespace).
-  std::string_view PrefixOf(const std::string& ns) {
-    if (ns.empty()) return {};
-    if (ns != cached_ns_) {
-      const auto found = prefixes_.find(ns);
-      cached_ns_ = ns;
-      cached_prefix_ = found == prefixes_.end() ? std::string() : found->second;
+  std::string Qualifier(const std::string& prefix) const {
+    return Hidden(prefix) ? std::string() : prefix + ":";
+  }
+
+  // Looked up once per run of elements of one namespace; entries stay where they are, so the
+  // reference outlives the children's lookups. A typed element's namespace is its declaration's,
+  // one string of the schema table for all of them: a run is recognised by where that string
+  // lies, without reading each element's own copy.
+  const Qualified& Qualify(const BindingNode& node) {
+    const std::string_view ns = node.particle != nullptr
+                                    ? detail::schema::NamespaceUri(node.particle->ns)
+                                    : std::string_view(node.ns);
+    if (ns.data() == last_ns_.data() && ns.size() == last_ns_.size()) return *last_qualified_;
+    if (last_qualified_ != nullptr && SameText(ns, last_ns_)) {
+      last_ns_ = ns;
+      return *last_qualified_;
     }
-    return cached_prefix_;
-  }
-
-  static void AppendName(std::string_view prefix, const std::string& name, std::string& out) {
-    if (!prefix.empty()) out.append(prefix).append(1, ':');
-    out.append(name);
-  }
-
-  // The pieces are appended to `out` directly: a document of a few thousand elements is written
-  // once per submission, and temporaries per element cost more than the writing itself.
-  void WriteElement(const BindingNode& node, int level, std::string_view default_ns, bool root,
-                    std::string& out) {
-    const std::string prefix(PrefixOf(node.ns));
-    out.append(1, '<');
-    AppendName(prefix, node.name, out);
-    if (root) {
-      for (const auto& [declared_prefix, uri] : root_declarations_) {
-        out.append(" xmlns:").append(declared_prefix).append("=\"");
-        AppendEscapedXml(out, uri, EscapeFor::Attribute);
-        out.append(1, '"');
+    auto [entry, added] = qualified_.try_emplace(std::string(ns));
+    if (added && !ns.empty()) {
+      if (const auto found = prefixes_.find(entry->first); found != prefixes_.end()) {
+        entry->second = {true, Qualifier(found->second)};
+        Declare(entry->first, found->second);
       }
     }
+    last_ns_ = ns;
+    last_qualified_ = &entry->second;
+    return entry->second;
+  }
+
+  // The line end and indentation before an element of that level.
+  std::string_view Indentation(std::size_t level) {
+    if (indentation_ == 0) return {};
+    const std::size_t size = line_end_.size() + level * indentation_;
+    if (indent_text_.size() < size) Deepen(size);
+    return std::string_view(indent_text_).substr(0, size);
+  }
+
+  [[gnu::noinline]] void Deepen(std::size_t size) {
+    indent_text_ = line_end_;
+    indent_text_.append(2 * size, ' ');
+  }
+
+  // The pieces go straight into the text: a document of a few thousand elements is written once
+  // per submission, and temporaries per element cost more than the writing itself.
+  void WriteElement(const BindingNode& node, std::size_t level, std::string_view default_ns,
+                    bool root, Sink& sink) {
+    const Qualified& name = Qualify(node);
+    const std::string_view indentation = root ? std::string_view() : Indentation(level);
+    char* at = sink.Room(indentation.size() + name.qualifier.size() + node.name.size() + 1);
+    at = Put(at, indentation);
+    *at++ = '<';
+    at = Put(at, name.qualifier);
+    sink.Advance(Put(at, node.name));
+    if (root) root_name_end_ = sink.Written();
     std::string_view scope = default_ns;
-    if (prefix.empty() && node.ns != default_ns) {
-      out.append(" xmlns=\"");
-      AppendEscapedXml(out, node.ns, EscapeFor::Attribute);
-      out.append(1, '"');
+    if (!name.prefixed && !SameText(node.ns, default_ns)) {
+      sink.Append(" xmlns=\"");
+      sink.AppendEscaped(node.ns, EscapeFor::Attribute);
+      sink.Append('"');
       scope = node.ns;
     }
     for (const auto& attribute : node.attributes) {
-      out.append(1, ' ');
+      sink.Append(' ');
       if (attribute.ns == kXmlNamespace) {
-        out.append("xml:");
+        sink.Append("xml:");
       } else if (!attribute.ns.empty()) {
-        out.append(attribute_prefixes_.at(attribute.ns)).append(1, ':');
+        auto found = attribute_prefixes_.find(attribute.ns);
+        if (found == attribute_prefixes_.end()) {
+          found = attribute_prefixes_.emplace(attribute.ns, AttributePrefix(attribute.ns)).first;
+          Declare(attribute.ns, found->second);
+        }
+        sink.Append(Qualifier(found->second));
       }
-      out.append(attribute.name).append("=\"");
-      AppendEscapedXml(out, attribute.value, EscapeFor::Attribute);
-      out.append(1, '"');
+      sink.Append(attribute.name);
+      sink.Append("=\"");
+      sink.AppendEscaped(attribute.value, EscapeFor::Attribute);
+      sink.Append('"');
     }
-    if (node.children.empty() && node.text.empty() && !expand_empty_) {
-      out.append("/>");
-      return;
+    if (node.children.empty()) {
+      if (node.text.empty() && !expand_empty_) {
+        sink.Append("/>");
+        return;
+      }
+      // A value element, most of a document, is closed in the same stretch of room.
+      at = sink.Room(detail::MaxEscapedSize(node.text.size()) + name.qualifier.size() +
+                     node.name.size() + 4);
+      *at++ = '>';
+      at = Sink::PutEscaped(at, node.text, EscapeFor::Text);
+    } else {
+      sink.Append('>');
+      sink.AppendEscaped(node.text, EscapeFor::Text);
+      for (const auto& child : node.children) WriteElement(*child, level + 1, scope, false, sink);
+      const std::string_view closing = indentation_ > 0 ? Indentation(level) : std::string_view();
+      at = sink.Room(closing.size() + name.qualifier.size() + node.name.size() + 3);
+      at = Put(at, closing);
     }
-    out.append(1, '>');
-    AppendEscapedXml(out, node.text, EscapeFor::Text);
-    for (const auto& child : node.children) {
-      Indent(level + 1, out);
-      WriteElement(*child, level + 1, scope, false, out);
-    }
-    if (!node.children.empty()) Indent(level, out);
-    out.append("</");
-    AppendName(prefix, node.name, out);
-    out.append(1, '>');
+    *at++ = '<';
+    *at++ = '/';
+    at = Put(at, name.qualifier);
+    at = Put(at, node.name);
+    *at++ = '>';
+    sink.Advance(at);
   }
 
   const std::map<std::string, std::string>& prefixes_;
-  const int indentation_;
+  const std::size_t indentation_;
   const std::string_view line_end_;
   const bool expand_empty_;
+  const std::string hidden_prefix_;
+  std::size_t root_name_end_ = 0;
   std::set<std::string> declared_;
-  std::string last_planned_ns_;
-  std::string cached_ns_;
-  std::string cached_prefix_;
+  std::map<std::string, Qualified> qualified_;
+  // The namespace of the last element qualified, as it was looked at, and what it gave.
+  std::string_view last_ns_;
+  const Qualified* last_qualified_ = nullptr;
+  std::string indent_text_;
   std::vector<std::pair<std::string, std::string>> root_declarations_;
   std::map<std::string, std::string> attribute_prefixes_;
+};
+
+// The tree of a document, through the accessor every element type has.
+class TreeOf : public BindingElement {
+ public:
+  explicit TreeOf(const BindingElement& element) : BindingElement(element) {}
+  const BindingNode& Root() const { return *Node(); }
 };
 
 }  // namespace
@@ -380,5 +556,19 @@ std::string BindingDocument::ToXml(const std::shared_ptr<BindingContext>& contex
   Writer(prefixes, indentation, line_end, (flags & kBindingExpandEmpty) != 0).Write(*Node(), out);
   return out;
 }
+
+namespace detail {
+
+std::string MarkerFreeXml(const BindingDocument& document,
+                          const std::shared_ptr<BindingContext>& context, std::string_view marker) {
+  if (!context) throw Error("no se indicó un contexto para escribir el documento");
+  const std::map<std::string, std::string> prefixes = context->Namespaces();
+  std::string out(kDeclaration);
+  out += '\n';
+  Writer(prefixes, 2, "\n", false, marker).Write(TreeOf(document).Root(), out);
+  return out;
+}
+
+}  // namespace detail
 
 }  // namespace QuarloCliente

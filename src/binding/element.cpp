@@ -26,6 +26,7 @@ struct Step {
 std::vector<Step> ParsePath(std::string_view path) {
   std::vector<Step> steps;
   if (path.empty()) return steps;
+  steps.reserve(1 + static_cast<std::size_t>(std::count(path.begin(), path.end(), '/')));
   std::size_t from = 0;
   while (true) {
     const auto slash = path.find('/', from);
@@ -67,11 +68,19 @@ std::vector<NodePtr> Occurrences(const BindingNode& parent, std::string_view nam
   return found;
 }
 
-NodePtr Occurrence(const BindingNode& parent, const Step& step) {
+std::size_t CountOccurrences(const BindingNode& parent, std::string_view name) {
+  return static_cast<std::size_t>(
+      std::count_if(parent.children.begin(), parent.children.end(),
+                    [&](const auto& child) { return child->name == name; }));
+}
+
+// The parent's own handle of the child the step names, or nullptr: a path is walked without
+// taking a reference to every element on the way, which every typed setter would pay for.
+const NodePtr* Occurrence(const BindingNode& parent, const Step& step) {
   std::size_t seen = 0;
   const std::size_t wanted = step.index == 0 ? 1 : step.index;
   for (const auto& child : parent.children) {
-    if (child->name == step.name && ++seen == wanted) return child;
+    if (child->name == step.name && ++seen == wanted) return &child;
   }
   return nullptr;
 }
@@ -91,7 +100,7 @@ const detail::schema::Particle& DeclarationForNew(const BindingNode& parent,
     throw Error("el esquema no admite el elemento " + std::string(name) + " dentro de " +
                 parent.name);
   }
-  const auto present = Occurrences(parent, name).size();
+  const auto present = CountOccurrences(parent, name);
   if (present >= static_cast<std::size_t>(particle->max_occurs)) {
     throw Error(particle->max_occurs == 1
                     ? parent.name + " ya contiene el elemento " + std::string(name)
@@ -138,23 +147,27 @@ class CreationGuard {
   bool committed_ = false;
 };
 
-NodePtr WalkCreating(NodePtr current, const std::vector<Step>& steps, std::size_t count,
+NodePtr WalkCreating(const NodePtr& start, const std::vector<Step>& steps, std::size_t count,
                      CreationGuard& guard) {
+  const NodePtr* current = &start;
+  // The element created last, which the walk goes on from; its parent holds it too.
+  NodePtr created;
   for (std::size_t i = 0; i < count; ++i) {
     const Step& step = steps[i];
-    if (NodePtr existing = Occurrence(*current, step)) {
-      current = std::move(existing);
+    if (const NodePtr* existing = Occurrence(**current, step)) {
+      current = existing;
       continue;
     }
-    const auto present = Occurrences(*current, step.name).size();
+    const auto present = CountOccurrences(**current, step.name);
     if (step.index > present + 1) {
-      throw Error("no se puede crear " + StepText(step) + ": " + current->name + " tiene " +
+      throw Error("no se puede crear " + StepText(step) + ": " + (*current)->name + " tiene " +
                   std::to_string(present) + " elementos " + std::string(step.name));
     }
-    current = NewChild(current, step.name);
-    guard.Created(current);
+    created = NewChild(*current, step.name);
+    guard.Created(created);
+    current = &created;
   }
-  return current;
+  return *current;
 }
 
 // The node the element steps reach, or the step that is missing and its parent.
@@ -165,18 +178,13 @@ struct Walk {
 };
 
 Walk WalkExisting(const NodePtr& start, const std::vector<Step>& steps, std::size_t count) {
-  Walk walk{start};
+  const NodePtr* current = &start;
   for (std::size_t i = 0; i < count; ++i) {
-    NodePtr next = Occurrence(*walk.node, steps[i]);
-    if (!next) {
-      walk.parent_of_missing = walk.node.get();
-      walk.missing = &steps[i];
-      walk.node.reset();
-      return walk;
-    }
-    walk.node = std::move(next);
+    const NodePtr* next = Occurrence(**current, steps[i]);
+    if (next == nullptr) return Walk{nullptr, current->get(), &steps[i]};
+    current = next;
   }
-  return walk;
+  return Walk{*current};
 }
 
 [[noreturn]] void ThrowMissing(const Walk& walk) {
@@ -525,8 +533,8 @@ std::vector<std::shared_ptr<detail::BindingNode>> BindingElement::FindNodes(
   const Walk walk = WalkExisting(node_, steps, steps.size() - 1);
   if (!walk.node) return {};
   if (steps.back().index != 0) {
-    auto single = Occurrence(*walk.node, steps.back());
-    return single ? std::vector<NodePtr>{single} : std::vector<NodePtr>{};
+    const NodePtr* single = Occurrence(*walk.node, steps.back());
+    return single != nullptr ? std::vector<NodePtr>{*single} : std::vector<NodePtr>{};
   }
   return Occurrences(*walk.node, steps.back().name);
 }

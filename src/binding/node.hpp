@@ -20,6 +20,8 @@ struct BindingAttribute {
 };
 
 struct BindingNode {
+  // For an element with a declaration, always the declaration's namespace, which the serialiser
+  // relies on.
   std::string ns;
   std::string name;
   // The declaration in the parent's type; nullptr for a root and for untyped elements.

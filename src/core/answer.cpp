@@ -8,18 +8,19 @@
 namespace QuarloCliente::detail {
 
 ServiceAnswer::ServiceAnswer(const HttpAnswer& http)
-    : document_(XmlDocument::Parse(http.xml)), status_(http.status) {}
+    : document_(http.document ? http.document : std::make_shared<const XmlDocument>()),
+      status_(http.status) {}
 
 std::optional<std::string> ServiceAnswer::Find(std::string_view name) const {
   const xmlNode* element =
-      SelectFirstElement(XmlDocumentAccess::Doc(document_), "//" + std::string(name));
+      SelectFirstElement(XmlDocumentAccess::Doc(*document_), "//" + std::string(name));
   if (element == nullptr) return std::nullopt;
   return NodeText(element);
 }
 
 std::string ServiceAnswer::Text(std::string_view name) const {
   if (std::optional<std::string> text = Find(name)) return *std::move(text);
-  if (document_.IsEmpty()) {
+  if (document_->IsEmpty()) {
     throw Error("HTTP " + std::to_string(status_) + ": la respuesta no es XML");
   }
   // An error page that happens to be well-formed XML still says which status came with it.

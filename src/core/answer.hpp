@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <quarlo/resultados.hpp>
 #include <quarlo/xml_document.hpp>
@@ -23,10 +24,10 @@ class ServiceAnswer {
   // The same, or nullopt when the answer has no such element.
   std::optional<std::string> Find(std::string_view name) const;
   // The parsed answer.
-  const XmlDocument& Document() const { return document_; }
+  const XmlDocument& Document() const { return *document_; }
 
  private:
-  XmlDocument document_;
+  std::shared_ptr<const XmlDocument> document_;
   long status_;
 };
 

@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 #include <quarlo/error.hpp>
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <tmmintrin.h>
+#define QUARLO_BASE64_SSSE3 1
+#endif
 
 namespace QuarloCliente::detail {
 
@@ -101,13 +105,66 @@ inline void PutSix(std::uint8_t* out, std::uint64_t word) {
               std::to_string(position));
 }
 
+#if defined(QUARLO_BASE64_SSSE3)
+// Twelve bytes become sixteen characters per step, the whole quantum arithmetic done in vector
+// lanes: a document's Content is tens of kilobytes, and the byte shuffle this needs is on every
+// x86-64 processor of the last fifteen years, though not in the baseline the library is built for,
+// hence the check at run time.
+__attribute__((target("ssse3"))) void EncodeQuantaSsse3(const std::uint8_t* in, std::size_t steps,
+                                                        char* out) {
+  // Each 32-bit lane gets the bytes of one quantum (a, b, c) as b, a, c, b, so that every sextet
+  // sits within one 16-bit half and two multiplications move the four into their own bytes.
+  const __m128i spread = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
+  const __m128i high_mask = _mm_set1_epi32(0x0fc0fc00);
+  const __m128i high_shift = _mm_set1_epi32(0x04000040);
+  const __m128i low_mask = _mm_set1_epi32(0x003f03f0);
+  const __m128i low_shift = _mm_set1_epi32(0x01000010);
+  // The distance from each sextet to its character, by range: 0-25 'A', 26-51 'a', 52-61 '0',
+  // 62 '+', 63 '/'.
+  const __m128i offsets =
+      _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                    '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+  for (std::size_t step = 0; step < steps; ++step) {
+    const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12 * step));
+    const __m128i lanes = _mm_shuffle_epi8(loaded, spread);
+    const __m128i high = _mm_mulhi_epu16(_mm_and_si128(lanes, high_mask), high_shift);
+    const __m128i low = _mm_mullo_epi16(_mm_and_si128(lanes, low_mask), low_shift);
+    const __m128i sextets = _mm_or_si128(high, low);
+    // 0-51 map to range 0, 52-61 to 1-10, 62 to 11, 63 to 12; then 0-25 are moved to 13.
+    __m128i range = _mm_subs_epu8(sextets, _mm_set1_epi8(51));
+    const __m128i upper = _mm_cmpgt_epi8(_mm_set1_epi8(26), sextets);
+    range = _mm_or_si128(range, _mm_and_si128(upper, _mm_set1_epi8(13)));
+    const __m128i characters = _mm_add_epi8(sextets, _mm_shuffle_epi8(offsets, range));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * step), characters);
+  }
+}
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+#endif
+
 }  // namespace
 
 std::string EncodeBase64(std::span<const std::uint8_t> bytes) {
-  std::string text((bytes.size() + 2) / 3 * 4, '\0');
+  std::string text(Base64Size(bytes.size()), '\0');
+  EncodeBase64To(bytes, text.data());
+  return text;
+}
+
+char* EncodeBase64To(std::span<const std::uint8_t> bytes, char* out) {
   const std::uint8_t* in = bytes.data();
   const std::uint8_t* const in_end = in + bytes.size() / 3 * 3;
-  char* out = text.data();
+#if defined(QUARLO_BASE64_SSSE3)
+  // Each step loads sixteen bytes and uses twelve, so it stops while a whole load still fits.
+  if (bytes.size() >= 16 && HasSsse3()) {
+    const std::size_t steps = (bytes.size() - 4) / 12;
+    EncodeQuantaSsse3(in, steps, out);
+    in += 12 * steps;
+    out += 16 * steps;
+  }
+#endif
   // Six bytes per step through an eight-byte load; the last two bytes of each load are read
   // again by the next step, so the loop stops while a whole load still fits.
   while (in_end - in >= 8) {
@@ -125,23 +182,18 @@ std::string EncodeBase64(std::span<const std::uint8_t> bytes) {
     PutPair(out, bits >> 12);
     PutPair(out + 2, bits & 0xFFF);
   }
-  switch (bytes.size() % 3) {
-    case 1:
-      PutPair(out, std::uint32_t{in[0]} << 4);
-      out[2] = '=';
-      out[3] = '=';
-      break;
-    case 2: {
-      const std::uint32_t bits = std::uint32_t{in[0]} << 10 | std::uint32_t{in[1]} << 2;
-      PutPair(out, bits >> 6);
-      out[2] = kAlphabet[bits & 63];
-      out[3] = '=';
-      break;
-    }
-    default:
-      break;
+  const std::size_t rest = bytes.size() % 3;
+  if (rest == 1) {
+    PutPair(out, std::uint32_t{in[0]} << 4);
+    out[2] = '=';
+    out[3] = '=';
+  } else if (rest == 2) {
+    const std::uint32_t bits = std::uint32_t{in[0]} << 10 | std::uint32_t{in[1]} << 2;
+    PutPair(out, bits >> 6);
+    out[2] = kAlphabet[bits & 63];
+    out[3] = '=';
   }
-  return text;
+  return rest == 0 ? out : out + 4;
 }
 
 Bytes DecodeBase64(std::string_view text) {

@@ -1,13 +1,16 @@
-#include <algorithm>
+#include "core/binding_cleanup.hpp"
+
 #include <cstring>
-#include <functional>
 #include <quarlo/namespaces.hpp>
 #include <quarlo/servicio.hpp>
 #include <string_view>
 
 #include "binding/banner.hpp"
+#include "core/find_text.hpp"
 
 namespace QuarloCliente {
+
+namespace detail {
 
 namespace {
 
@@ -15,18 +18,12 @@ namespace {
 // (most of them are) then costs one search and no copy.
 void RemoveAll(std::string& text, std::string_view piece) {
   if (piece.empty()) return;
-  // The banners begin with '<', which every tag holds: a skipping search outruns the plain one.
-  const std::boyer_moore_horspool_searcher searcher(piece.begin(), piece.end());
-  const auto find = [&](std::size_t from) {
-    const auto found =
-        std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), searcher);
-    return found == text.end() ? std::string::npos : static_cast<std::size_t>(found - text.begin());
-  };
-  std::size_t at = find(0);
+  std::size_t at = FindText(text, piece);
   if (at == std::string::npos) return;
   std::size_t write = at;
   std::size_t from = at + piece.size();
-  for (at = find(from); at != std::string::npos; at = find(from)) {
+  for (at = FindText(text, piece, from); at != std::string::npos;
+       at = FindText(text, piece, from)) {
     std::memmove(text.data() + write, text.data() + from, at - from);
     write += at - from;
     from = at + piece.size();
@@ -36,29 +33,31 @@ void RemoveAll(std::string& text, std::string_view piece) {
   text.resize(write + rest);
 }
 
-std::string DefaultNamespaceFollowedByBlank() {
-  return "xmlns=\"" + std::string(SiiDteNamespace) + "\" ";
-}
+}  // namespace
 
-void RemoveMarkersAndBanners(std::string& text, bool keepNamespace) {
+void CleanBindingText(std::string& text, bool keepNamespace) {
+  static const std::string kDefaultNamespaceFollowedByBlank =
+      "xmlns=\"" + std::string(SiiDteNamespace) + "\" ";
+  static const std::string kDocumentsBanner = std::string(kBindingBannerDocuments) + "\r\n";
+  static const std::string kBooksBanner = std::string(kBindingBannerBooks) + "\r\n";
   RemoveAll(text, "ABCXYZ:");
   RemoveAll(text, ":ABCXYZ");
-  if (!keepNamespace) RemoveAll(text, DefaultNamespaceFollowedByBlank());
-  RemoveAll(text, std::string(detail::kBindingBannerDocuments) + "\r\n");
-  RemoveAll(text, std::string(detail::kBindingBannerBooks) + "\r\n");
+  if (!keepNamespace) RemoveAll(text, kDefaultNamespaceFollowedByBlank);
+  RemoveAll(text, kDocumentsBanner);
+  RemoveAll(text, kBooksBanner);
 }
 
-}  // namespace
+}  // namespace detail
 
 std::string Servicio::CleanBindingXml(const std::string& xml) {
   std::string text = xml;
-  RemoveMarkersAndBanners(text, false);
+  detail::CleanBindingText(text, false);
   return text;
 }
 
 std::string Servicio::CleanBindingXmlKeepNamespace(const std::string& xml) {
   std::string text = xml;
-  RemoveMarkersAndBanners(text, true);
+  detail::CleanBindingText(text, true);
   return text;
 }
 

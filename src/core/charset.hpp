@@ -18,6 +18,10 @@ enum class Unrepresentable {
 // `policy`. Each malformed UTF-8 sequence becomes a single '?' whatever the policy; never throws.
 Bytes Utf8ToLatin1(std::string_view text, Unrepresentable policy = Unrepresentable::Question);
 
+// The same bytes appended to `out`.
+void AppendLatin1(Bytes& out, std::string_view text,
+                  Unrepresentable policy = Unrepresentable::Question);
+
 // ISO-8859-1 bytes as UTF-8 text: every byte becomes the code point of the same value.
 std::string Latin1ToUtf8(std::span<const std::uint8_t> bytes);
 

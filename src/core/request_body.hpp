@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,6 +13,9 @@ namespace QuarloCliente::detail {
 struct BodyField {
   std::string_view name;
   std::string_view value;
+  // When set, the text is the Base64 of these bytes instead of `value`, encoded straight into the
+  // body: a document's Content is tens of kilobytes, and Base64 never needs escaping.
+  std::optional<std::span<const std::uint8_t>> base64Of = std::nullopt;
 };
 
 // How the root's opening tag is written: `<Root xmlns="...">`, or with a blank on each side of

@@ -68,11 +68,11 @@ Long Servicio::GetArrayLength(const Variant& ArrayName) {
 }
 
 std::string Servicio::HttpGet(const std::string& url) {
-  return detail::ServicioAccess::Get(*this, url).xml;
+  return detail::ServicioAccess::Get(*this, url).Xml();
 }
 
 std::string Servicio::HttpPost(const std::string& url, const std::string& body) {
-  return detail::ServicioAccess::Post(*this, url, body).xml;
+  return detail::ServicioAccess::Post(*this, url, body).Xml();
 }
 
 Bytes Servicio::TextToBytes(const std::string& text, const std::string& charset) {

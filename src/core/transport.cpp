@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/xml.hpp"
+#include "core/xml_document.hpp"
 
 namespace QuarloCliente::detail {
 
@@ -80,6 +81,16 @@ size_t CollectBody(char* data, size_t size, size_t count, void* target) {
 }
 
 }  // namespace
+
+HttpAnswer::HttpAnswer(std::string_view xml, long httpStatus, std::string type)
+    : status(httpStatus), contentType(std::move(type)) {
+  XmlDocument parsed = XmlDocument::Parse(xml);
+  if (!parsed.IsEmpty()) document = std::make_shared<const XmlDocument>(std::move(parsed));
+}
+
+std::string HttpAnswer::Xml() const {
+  return document ? document->Xml() : std::string();
+}
 
 std::string MaskSecret(std::string text, std::string_view secret) {
   if (secret.empty()) return text;
@@ -191,8 +202,10 @@ HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransport
   const char* contentType = nullptr;
   curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
   if (contentType != nullptr) answer.contentType = contentType;
-  if (const XmlDocPtr doc = ParseNetworkXml(body)) {
-    answer.xml = SerializeDocument(doc.get(), kUtf8Declaration);
+  if (XmlDocPtr doc = ParseNetworkXml(body)) {
+    // Kept as if parsed from its re-serialised text, whose declaration is the UTF-8 one.
+    answer.document = std::make_shared<const XmlDocument>(
+        XmlDocumentAccess::Adopt(std::move(doc), std::string(kUtf8Declaration)));
   }
   return answer;
 }

@@ -2,15 +2,26 @@
 
 #include <memory>
 #include <quarlo/servicio.hpp>
+#include <quarlo/xml_document.hpp>
 #include <string>
 #include <string_view>
 
 namespace QuarloCliente::detail {
 
-// What one exchange brought back: the body re-serialised as XML text ("" when it is not XML),
-// and the HTTP status and content type, kept so that a failure can say what came instead.
+// What one exchange brought back: the body parsed as XML (nullptr when it is not XML), and the
+// HTTP status and content type, kept so that a failure can say what came instead. The readers of
+// an answer select from the parsed document; only the private HttpGet and HttpPost hand out its
+// text, which is therefore written on demand rather than for every exchange.
 struct HttpAnswer {
-  std::string xml;
+  HttpAnswer() = default;
+  // An answer whose body was this UTF-8 text, parsed as the library parses text it holds.
+  HttpAnswer(std::string_view xml, long httpStatus, std::string type);
+
+  // The body re-serialised by libxml2 as UTF-8 text under a UTF-8 declaration, "" when it is not
+  // XML.
+  std::string Xml() const;
+
+  std::shared_ptr<const XmlDocument> document;
   long status = 0;
   std::string contentType;
 };

@@ -42,6 +42,13 @@ const std::string& XmlDocumentAccess::Declaration(const XmlDocument& document) {
   return document.impl_->declaration;
 }
 
+XmlDocument XmlDocumentAccess::Adopt(XmlDocPtr doc, std::string declaration) {
+  XmlDocument document;
+  document.impl_->doc = std::move(doc);
+  if (document.impl_->doc) document.impl_->declaration = std::move(declaration);
+  return document;
+}
+
 std::string SerializeKeepingDeclaration(const XmlDocument& document) {
   return document.Xml();
 }

@@ -12,6 +12,9 @@ struct XmlDocumentAccess {
   static xmlDoc* Doc(const XmlDocument& document);
   // The declaration the parsed text began with ("" when none), kept for re-serialisation.
   static const std::string& Declaration(const XmlDocument& document);
+  // An XmlDocument owning an already parsed document, as if parsed from a text that began with
+  // that declaration.
+  static XmlDocument Adopt(XmlDocPtr doc, std::string declaration);
 };
 
 // The text of the document with its original declaration.

@@ -25,7 +25,7 @@ std::shared_ptr<ResultadoEnviarDocumento> Servicio::EnviarDocumentoBoleta_PDF417
     BoletaDocumentBinding& documento = detail::RequireDocument(Documento);
     FillPlaceholderTed(documento);
     const std::string body =
-        detail::SendDocumentBody(BuildDocumentContent(documento, AutoFoliado),
+        detail::SendDocumentBody(detail::BoletaContentBytes(*this, documento, AutoFoliado),
                                  {ambiente, fechaResolucion, NroResolucion, tipoPdf417,
                                   ColumnasPDF417, NivelCorreccionPDF417, TED});
     const auto answer = detail::ServicioAccess::Post(

@@ -25,7 +25,7 @@ std::shared_ptr<ResultadoEnviarDocumento> Servicio::EnviarDocumentoDTE_PDF417_TE
     DteDocumentBinding& documento = detail::RequireDocument(Documento);
     FillPlaceholderTed(documento);
     const std::string body =
-        detail::SendDocumentBody(BuildDocumentContent(documento, AutoFoliado),
+        detail::SendDocumentBody(detail::DteContentBytes(*this, documento, AutoFoliado),
                                  {ambiente, fechaResolucion, NroResolucion, tipoPdf417,
                                   ColumnasPDF417, NivelCorreccionPDF417, TED});
     const auto answer =

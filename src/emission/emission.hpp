@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <quarlo/binding_dte.hpp>
 #include <quarlo/error.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/servicio.hpp>
 #include <quarlo/types.hpp>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,11 +29,16 @@ void FillDtePlaceholderTed(DteDocumentBinding& dte);
 // The same for a boleta, whose MntTotal must fit 32 bits; its TmstFirma is left alone.
 void FillBoletaPlaceholderTed(BoletaDocumentBinding& boleta);
 
-// The Base64 Content of a DTE: ISO-8859-1 under an ISO-8859-1 declaration, a character beyond it
-// written as a character reference; with autoFoliado, IdDoc/Folio 0 ("" when the DTE has no
-// form).
+// The bytes a DTE's Content encodes: ISO-8859-1 under an ISO-8859-1 declaration, a character
+// beyond it written as a character reference; with autoFoliado, IdDoc/Folio 0 (nothing when the
+// DTE has no form).
+Bytes DteContentBytes(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado);
+// The bytes a boleta's Content encodes: the serialiser's UTF-8 bytes under their UTF-8
+// declaration.
+Bytes BoletaContentBytes(Servicio& servicio, const BoletaDocumentBinding& boleta, bool autoFoliado);
+// The Base64 Content of a DTE, of its DteContentBytes.
 std::string DteContent(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado);
-// The Base64 Content of a boleta: the serialiser's UTF-8 bytes under their UTF-8 declaration.
+// The Base64 Content of a boleta, of its BoletaContentBytes.
 std::string BoletaContent(Servicio& servicio, const BoletaDocumentBinding& boleta,
                           bool autoFoliado);
 
@@ -47,9 +54,10 @@ struct SendOptions {
   std::string_view ted;
 };
 
-// The one-line SendDocumentRequest body; the TED travels as Base64 of its ISO-8859-1 bytes (a
-// character beyond them as a character reference), an empty element when there is none.
-std::string SendDocumentBody(std::string_view content, const SendOptions& options);
+// The one-line SendDocumentRequest body, its Content the Base64 of the content bytes; the TED
+// travels as Base64 of its ISO-8859-1 bytes (a character beyond them as a character reference),
+// an empty element when there is none.
+std::string SendDocumentBody(std::span<const std::uint8_t> content, const SendOptions& options);
 
 // Copies the parsed answer into the operation's own result, then, for the font barcode type of a
 // successful answer, turns Pdf417 into the barcode's text; throws Error when it is not Base64.

@@ -10,13 +10,13 @@ namespace QuarloCliente {
 
 namespace detail {
 
-std::string SendDocumentBody(std::string_view content, const SendOptions& options) {
+std::string SendDocumentBody(std::span<const std::uint8_t> content, const SendOptions& options) {
   const std::string ted = options.ted.empty()
                               ? std::string()
                               : EncodeIsoBase64(options.ted, Unrepresentable::CharacterReference);
   return WriteRequestBody("SendDocumentRequest",
                           {{"Environment", options.ambiente},
-                           {"Content", content},
+                           {"Content", {}, content},
                            {"ResolutionDate", options.fechaResolucion},
                            {"ResolutionNumber", Decimal(options.nroResolucion)},
                            {"PDF417Columns", Decimal(options.columnas)},

@@ -2,6 +2,7 @@
 
 #include <quarlo/binding_values.hpp>
 #include <quarlo/error.hpp>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,55 @@ TEST(TipoDTETest, EnumerationsAreThoseOfTheSchemas) {
             (std::vector<std::string>{"110", "111", "112"}));
   EXPECT_EQ(CodesOfTable<TipoDTEBoleta>(RootKind::kBoleta, "Documento"),
             (std::vector<std::string>{"39", "41"}));
+}
+
+// Numeric bounds and allowed values are parsed once per type of the table, the RUT pattern is
+// matched without the regex engine: each type must still be checked against its own facets.
+TEST(ValueCheckTest, EveryNumericTypeIsCheckedAgainstItsOwnFacets) {
+  using detail::schema::Kind;
+  int checked = 0;
+  for (std::size_t index = 0; index < std::size(detail::schema::kSimpleTypes); ++index) {
+    const int simple = static_cast<int>(index);
+    const auto& type = detail::schema::Simple(simple);
+    if (type.kind != Kind::kInteger && type.kind != Kind::kDecimal) continue;
+    SCOPED_TRACE(index);
+    const auto canonical = [&](const std::string& text) {
+      return type.kind == Kind::kInteger ? BindingInteger(text).ToString()
+                                         : BindingDecimal(text).ToString();
+    };
+    for (std::string_view allowed : detail::schema::Enumerations(type)) {
+      EXPECT_EQ(detail::CheckValue(simple, allowed), "") << allowed;
+    }
+    if (type.enumeration_count > 0) {
+      EXPECT_NE(detail::CheckValue(simple, "987654321").find("no es uno de los permitidos"),
+                std::string::npos);
+      continue;
+    }
+    const std::string min(type.min_inclusive);
+    const std::string max(type.max_inclusive);
+    if (!min.empty() && min.front() != '-') {
+      EXPECT_EQ(detail::CheckValue(simple, "-1"),
+                "el valor " + canonical("-1") + " es menor que el mínimo " + min);
+    }
+    if (!max.empty() && max.front() != '-') {
+      EXPECT_EQ(detail::CheckValue(simple, "1" + max),
+                "el valor " + canonical("1" + max) + " es mayor que el máximo " + max);
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 40);
+}
+
+TEST(ValueCheckTest, RutsFollowTheirPatternExactly) {
+  const int rut = detail::SimpleTypeAt(detail::schema::RootKind::kDte,
+                                       {"Documento", "Encabezado", "Emisor", "RUTEmisor"});
+  ASSERT_GE(rut, 0);
+  const std::regex pattern("[0-9]+-([0-9]|K)");
+  for (const char* text : {"76543210-3", "1-9",  "1-K",  "1-k",        "123",        "1-10", "1-KK",
+                           " 1-9",       "1-9 ", "1--5", "A-1",        "1.2-5",      "12-",  "-12",
+                           "9-K-",       "0-0",  "12-K", "1-\xC3\xB1", "\xD9\xA3-1", "1_9"}) {
+    EXPECT_EQ(detail::CheckValue(rut, text).empty(), std::regex_match(text, pattern)) << text;
+  }
 }
 
 TEST(Base64ValueTest, TakesDoubleEqualsAsTheEmptyValue) {

@@ -77,6 +77,26 @@ TEST(Charset, MalformedUtf8BecomesOneSubstitutePerBadSubpart) {
   }
 }
 
+// ASCII is copied in runs found many bytes at a time; a character that ends a run, wherever it
+// falls in a block, must come out exactly once and in its place.
+TEST(Charset, CharactersBeyondAsciiAtEveryOffsetOfLongRuns) {
+  for (const unsigned code : {0xF1U, 0x20ACU, 0x1F600U}) {
+    const std::string character = Utf8(code);
+    const std::string expected =
+        code <= 0xFF ? std::string(1, static_cast<char>(code)) : "&#" + std::to_string(code) + ";";
+    for (std::size_t at = 0; at <= 40; ++at) {
+      const std::string text = std::string(at, 'a') + character + std::string(40 - at, 'b');
+      const std::string latin1 = std::string(at, 'a') + expected + std::string(40 - at, 'b');
+      EXPECT_EQ(Utf8ToLatin1(text, Unrepresentable::CharacterReference), AsBytes(latin1))
+          << code << " at " << at;
+      Bytes appended = AsBytes("<?x?>");
+      AppendLatin1(appended, text, Unrepresentable::CharacterReference);
+      EXPECT_EQ(appended, AsBytes("<?x?>" + latin1)) << code << " at " << at;
+    }
+  }
+  EXPECT_EQ(Utf8ToLatin1(std::string(33, 'z') + "\xC3"), AsBytes(std::string(33, 'z') + "?"));
+}
+
 TEST(Charset, NamedCharsets) {
   for (const char* name : {"ISO-8859-1", "iso-8859-1"}) {
     EXPECT_EQ(TextToBytes("ñ€", name), AsBytes("\xF1?"));

@@ -5,6 +5,7 @@
 #include <quarlo/namespaces.hpp>
 
 #include "core/answer.hpp"
+#include "core/base64.hpp"
 #include "core/payload.hpp"
 
 namespace QuarloCliente::detail {
@@ -29,6 +30,16 @@ TEST(RequestBody, ValuesCannotChangeTheShapeOfTheRequest) {
   const ServiceAnswer parsed(HttpAnswer{body, 200, ""});
   EXPECT_EQ(parsed.Text("Action"), "3");
   EXPECT_EQ(parsed.Text("ContactName"), "Pérez & Cía");
+}
+
+TEST(RequestBody, BytesTravelAsTheirBase64) {
+  for (std::size_t size = 0; size <= 50; ++size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    EXPECT_EQ(WriteRequestBody("R", {{"A", "1"}, {"Content", "ignored", bytes}, {"B", "<"}}),
+              WriteRequestBody("R", {{"A", "1"}, {"Content", EncodeBase64(bytes)}, {"B", "<"}}))
+        << size;
+  }
 }
 
 TEST(RequestBody, NumbersAndBooleans) {
@@ -84,8 +95,7 @@ TEST(ServiceAnswerReading, ResultPatterns) {
 TEST(Payload, IsoBase64BothWays) {
   EXPECT_EQ(EncodeIsoBase64("ñ"), "8Q==");
   EXPECT_EQ(DecodeIsoBase64("8Q=="), "ñ");
-  EXPECT_EQ(DecodeIsoBase64(EncodeIsoBase64("€", Unrepresentable::CharacterReference)),
-            "&#8364;");
+  EXPECT_EQ(DecodeIsoBase64(EncodeIsoBase64("€", Unrepresentable::CharacterReference)), "&#8364;");
   EXPECT_THROW(DecodeIsoBase64("8Q=*"), Error);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/answer.hpp"
 #include "core/servicio_access.hpp"
 #include "core/url.hpp"
 #include "support/loopback_server.hpp"
@@ -123,15 +124,15 @@ TEST_F(TransportTest, ErrorStatusWithXmlBodyIsReturnedLikeSuccess) {
   const detail::HttpAnswer answer =
       ServicioAccess::Get(servicio_, server_.BaseUrl() + "/FiscalStatus/T/E/r/33/1");
   EXPECT_EQ(answer.status, 500);
-  EXPECT_NE(answer.xml.find("<Result>3</Result>"), std::string::npos);
-  EXPECT_NE(answer.xml.find("<Description>Folio usado</Description>"), std::string::npos);
+  EXPECT_NE(answer.Xml().find("<Result>3</Result>"), std::string::npos);
+  EXPECT_NE(answer.Xml().find("<Description>Folio usado</Description>"), std::string::npos);
 }
 
 TEST_F(TransportTest, NonXmlBodyGivesEmptyTextButKeepsStatusAndType) {
   server_.Enqueue(ScriptedResponse::Html("<html><body><h1>Bad gateway</h1><br></body>", 502));
   const detail::HttpAnswer answer =
       ServicioAccess::Get(servicio_, server_.BaseUrl() + "/GetFactorings");
-  EXPECT_EQ(answer.xml, "");
+  EXPECT_EQ(answer.Xml(), "");
   EXPECT_EQ(answer.status, 502);
   EXPECT_NE(answer.contentType.find("text/html"), std::string::npos);
   server_.Enqueue(ScriptedResponse::Xml(""));
@@ -147,6 +148,26 @@ TEST_F(TransportTest, LatinOneAnswerComesBackAsUtf8Text) {
   server_.Enqueue(response);
   const std::string xml = ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
   EXPECT_NE(xml.find("<Description>Ñuñoa</Description>"), std::string::npos) << xml;
+}
+
+// The answer is parsed once, from the bytes as they came; its readers select from that document,
+// which must hold what its re-serialised text holds.
+TEST_F(TransportTest, AnswerIsReadFromTheDocumentItsTextWasWrittenFrom) {
+  ScriptedResponse response;
+  response.headers = {{"Content-Type", "application/xml"}};
+  response.body =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><Result>3</Result>"
+      "<Description>\xD1u\xF1oa &amp; C\xED"
+      "a</Description></R>";
+  server_.Enqueue(response);
+  const detail::HttpAnswer answer = ServicioAccess::Get(servicio_, server_.BaseUrl() + "/x");
+  const detail::ServiceAnswer read(answer);
+  EXPECT_EQ(read.Text("Description"), "Ñuñoa & Cía");
+  const detail::ServiceAnswer reread(detail::HttpAnswer(answer.Xml(), answer.status, ""));
+  EXPECT_EQ(reread.Text("Description"), read.Text("Description"));
+  EXPECT_EQ(reread.Document().Xml(), answer.Xml());
+  EXPECT_TRUE(answer.Xml().starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<R>"))
+      << answer.Xml();
 }
 
 TEST_F(TransportTest, ExternalEntitiesAreNeverRead) {

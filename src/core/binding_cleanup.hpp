@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace QuarloCliente::detail {
+
+// Removes from the text, in place, what Servicio::CleanBindingXml removes (with keepNamespace,
+// what CleanBindingXmlKeepNamespace removes), in the same order, so that a submission can clean
+// the text it has just written without copying it first.
+void CleanBindingText(std::string& text, bool keepNamespace);
+
+}  // namespace QuarloCliente::detail

@@ -2,6 +2,7 @@
 
 #include "core/charset.hpp"
 #include "core/xml.hpp"
+#include "core/xml_escape.hpp"
 
 namespace QuarloSandbox::detail {
 namespace {
@@ -117,24 +118,7 @@ std::string FirstCharacters(const std::string& text, std::size_t limit) {
 std::string EscapeXmlText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      default:
-        out += c;
-    }
-  }
+  QuarloCliente::detail::AppendEscapedXml(out, text, QuarloCliente::detail::EscapeFor::Text);
   return out;
 }
 

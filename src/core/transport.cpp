@@ -103,20 +103,6 @@ std::string MaskSecret(std::string text, std::string_view secret) {
   return text;
 }
 
-struct Transport::Handle {
-  std::unique_ptr<CURL, CurlFree> curl;
-  char errorBuffer[CURL_ERROR_SIZE] = {};
-};
-
-Transport::Transport() : handle_(std::make_unique<Handle>()) {
-  EnsureCurlInitialised();
-  EnsureXmlInitialised();
-  handle_->curl.reset(curl_easy_init());
-  if (!handle_->curl) throw Error("no se pudo crear el cliente HTTP");
-}
-
-Transport::~Transport() = default;
-
 namespace {
 
 template <typename T>
@@ -126,21 +112,64 @@ void Set(CURL* curl, CURLoption option, T value) {
   }
 }
 
-void ApplyCommonOptions(CURL* curl, const std::string& url, const LimitesTransporte& limits,
-                        curl_slist* headers, char* errorBuffer) {
-  Set(curl, CURLOPT_URL, url.c_str());
+// What every exchange of the handle shares, set once when the handle is made.
+void ApplyFixedOptions(CURL* curl, char* errorBuffer) {
   Set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   // Segments are already percent-encoded; "%2E%2E" must reach the service as written.
   Set(curl, CURLOPT_PATH_AS_IS, 1L);
   Set(curl, CURLOPT_NOSIGNAL, 1L);
   Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.conexion.count()));
   Set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.estancamiento.count()));
-  Set(curl, CURLOPT_HTTPHEADER, headers);
   Set(curl, CURLOPT_WRITEFUNCTION, &CollectBody);
   Set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+}  // namespace
+
+// The handle keeps its options from call to call rather than being reset: each call sets all that
+// may differ (address, headers, limits, method, body, answer buffer), and a submission repeated
+// for many documents then pays for none of the rest.
+struct Transport::Handle {
+  std::unique_ptr<CURL, CurlFree> curl;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  // The header lines of the last call and what they were built from.
+  HeaderList headers;
+  std::string headersKey;
+  std::string headersAction;
+  bool headersForPost = false;
+
+  curl_slist* Headers(const std::string& apiKey, const std::string* soapAction) {
+    const bool forPost = soapAction != nullptr;
+    if (!headers || forPost != headersForPost || apiKey != headersKey ||
+        (forPost && *soapAction != headersAction)) {
+      headers = BuildHeaders(apiKey, soapAction);
+      headersKey = apiKey;
+      headersAction = forPost ? *soapAction : std::string();
+      headersForPost = forPost;
+    }
+    return headers.get();
+  }
+};
+
+Transport::Transport() : handle_(std::make_unique<Handle>()) {
+  EnsureCurlInitialised();
+  EnsureXmlInitialised();
+  handle_->curl.reset(curl_easy_init());
+  if (!handle_->curl) throw Error("no se pudo crear el cliente HTTP");
+  ApplyFixedOptions(handle_->curl.get(), handle_->errorBuffer);
+}
+
+Transport::~Transport() = default;
+
+namespace {
+
+void ApplyCallOptions(CURL* curl, const std::string& url, const LimitesTransporte& limits,
+                      curl_slist* headers) {
+  Set(curl, CURLOPT_URL, url.c_str());
+  Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.conexion.count()));
+  Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.estancamiento.count()));
+  Set(curl, CURLOPT_HTTPHEADER, headers);
 }
 
 bool Connected(CURL* curl) {
@@ -215,10 +244,8 @@ HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransport
 HttpAnswer Transport::Get(const std::string& url, const std::string& apiKey,
                           const LimitesTransporte& limits) {
   CheckUrl(url);
-  const HeaderList headers = BuildHeaders(apiKey, nullptr);
   CURL* curl = handle_->curl.get();
-  curl_easy_reset(curl);
-  ApplyCommonOptions(curl, url, limits, headers.get(), handle_->errorBuffer);
+  ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, nullptr));
   Set(curl, CURLOPT_HTTPGET, 1L);
   return Perform(curl, apiKey, limits, handle_->errorBuffer);
 }
@@ -226,10 +253,8 @@ HttpAnswer Transport::Get(const std::string& url, const std::string& apiKey,
 HttpAnswer Transport::Post(const std::string& url, const std::string& body,
                            const std::string& apiKey, const LimitesTransporte& limits) {
   CheckUrl(url);
-  const HeaderList headers = BuildHeaders(apiKey, &url);
   CURL* curl = handle_->curl.get();
-  curl_easy_reset(curl);
-  ApplyCommonOptions(curl, url, limits, headers.get(), handle_->errorBuffer);
+  ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, &url));
   Set(curl, CURLOPT_POST, 1L);
   Set(curl, CURLOPT_POSTFIELDS, body.data());
   Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));

@@ -98,6 +98,41 @@ TEST_F(TransportTest, GetSendsOnlyKeyAndCacheControlAndNoBody) {
   EXPECT_EQ(request.body, "");
 }
 
+// The handle keeps its settings between calls: each call must still carry its own method, address,
+// headers and body, whatever the call before it sent.
+TEST_F(TransportTest, EachCallOnOneHandleSendsOnlyItsOwnRequest) {
+  for (int i = 0; i < 5; ++i) server_.Enqueue(ScriptedResponse::Xml(kOk));
+  const std::string send = server_.BaseUrl() + "/SendDTEDocument";
+  const std::string book = server_.BaseUrl() + "/SendLibroCompraVenta";
+  ServicioAccess::HttpPost(servicio_, send, "<a/>");
+  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+  ServicioAccess::HttpPost(servicio_, book, "<b>libro</b>");
+  servicio_.Configurar(server_.BaseUrl(), "otra-llave");
+  ServicioAccess::HttpPost(servicio_, book, "<c/>");
+  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+
+  const RecordedRequest first = server_.WaitForRequest(0);
+  EXPECT_EQ(*first.Header("SOAPAction"), send);
+  EXPECT_EQ(first.body, "<a/>");
+  const RecordedRequest get = server_.WaitForRequest(1);
+  EXPECT_EQ(get.request_line, "GET /GetFactorings HTTP/1.1");
+  EXPECT_EQ(get.Header("SOAPAction"), nullptr);
+  EXPECT_EQ(get.Header("Content-Type"), nullptr);
+  EXPECT_EQ(get.body, "");
+  const RecordedRequest post = server_.WaitForRequest(2);
+  EXPECT_EQ(post.request_line, "POST /SendLibroCompraVenta HTTP/1.1");
+  EXPECT_EQ(*post.Header("SOAPAction"), book);
+  EXPECT_EQ(*post.Header("AuthKey"), "llave-secreta");
+  EXPECT_EQ(post.body, "<b>libro</b>");
+  const RecordedRequest rekeyed = server_.WaitForRequest(3);
+  EXPECT_EQ(*rekeyed.Header("AuthKey"), "otra-llave");
+  EXPECT_EQ(rekeyed.body, "<c/>");
+  const RecordedRequest lastGet = server_.WaitForRequest(4);
+  EXPECT_EQ(lastGet.method, "GET");
+  EXPECT_EQ(*lastGet.Header("AuthKey"), "otra-llave");
+  EXPECT_EQ(lastGet.Header("Content-Type"), nullptr);
+}
+
 TEST_F(TransportTest, EmptyKeyIsStillSentAsAnEmptyHeader) {
   servicio_.Configurar(server_.BaseUrl(), "");
   server_.Enqueue(ScriptedResponse::Xml(kOk));

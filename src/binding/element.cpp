@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <quarlo/binding_element.hpp>
 #include <quarlo/error.hpp>
 
@@ -19,14 +20,39 @@ struct Step {
   bool attribute = false;
 };
 
+// The steps of a parsed path. Every getter and setter parses one, nearly always of a few steps:
+// those are kept in place, and only the steps of a longer path beyond them on the heap.
+class Path {
+ public:
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const Step& operator[](std::size_t i) const {
+    return i < kInline ? inline_[i] : more_[i - kInline];
+  }
+  const Step& back() const { return (*this)[size_ - 1]; }
+  void push_back(const Step& step) {
+    if (size_ < kInline) {
+      inline_[size_] = step;
+    } else {
+      more_.push_back(step);
+    }
+    ++size_;
+  }
+
+ private:
+  static constexpr std::size_t kInline = 8;
+  std::array<Step, kInline> inline_;
+  std::vector<Step> more_;
+  std::size_t size_ = 0;
+};
+
 [[noreturn]] void BadPath(std::string_view path) {
   throw Error("la ruta '" + std::string(path) + "' no es válida");
 }
 
-std::vector<Step> ParsePath(std::string_view path) {
-  std::vector<Step> steps;
+Path ParsePath(std::string_view path) {
+  Path steps;
   if (path.empty()) return steps;
-  steps.reserve(1 + static_cast<std::size_t>(std::count(path.begin(), path.end(), '/')));
   std::size_t from = 0;
   while (true) {
     const auto slash = path.find('/', from);
@@ -147,7 +173,7 @@ class CreationGuard {
   bool committed_ = false;
 };
 
-NodePtr WalkCreating(const NodePtr& start, const std::vector<Step>& steps, std::size_t count,
+NodePtr WalkCreating(const NodePtr& start, const Path& steps, std::size_t count,
                      CreationGuard& guard) {
   const NodePtr* current = &start;
   // The element created last, which the walk goes on from; its parent holds it too.
@@ -177,7 +203,7 @@ struct Walk {
   const Step* missing = nullptr;
 };
 
-Walk WalkExisting(const NodePtr& start, const std::vector<Step>& steps, std::size_t count) {
+Walk WalkExisting(const NodePtr& start, const Path& steps, std::size_t count) {
   const NodePtr* current = &start;
   for (std::size_t i = 0; i < count; ++i) {
     const NodePtr* next = Occurrence(**current, steps[i]);
@@ -192,11 +218,11 @@ Walk WalkExisting(const NodePtr& start, const std::vector<Step>& steps, std::siz
               walk.parent_of_missing->name);
 }
 
-std::size_t ElementSteps(const std::vector<Step>& steps) {
+std::size_t ElementSteps(const Path& steps) {
   return !steps.empty() && steps.back().attribute ? steps.size() - 1 : steps.size();
 }
 
-void RequireElementPath(const std::vector<Step>& steps, std::string_view path) {
+void RequireElementPath(const Path& steps, std::string_view path) {
   if (!steps.empty() && steps.back().attribute) {
     throw Error("la ruta '" + std::string(path) + "' señala un atributo, no un elemento");
   }
@@ -212,7 +238,7 @@ void SetTextOn(BindingNode& node, std::string_view text) {
       throw Error("valor de " + node.name + ": " + fault);
     }
   }
-  node.text = std::string(text);
+  node.text.assign(text);
 }
 
 void SetAttributeOn(BindingNode& node, std::string_view name, std::string_view value) {

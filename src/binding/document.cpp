@@ -369,10 +369,12 @@ class Writer {
   // reference outlives the children's lookups. A typed element's namespace is its declaration's,
   // one string of the schema table for all of them: a run is recognised by where that string
   // lies, without reading each element's own copy.
-  const Qualified& Qualify(const BindingNode& node) {
-    const std::string_view ns = node.particle != nullptr
-                                    ? detail::schema::NamespaceUri(node.particle->ns)
+  static std::string_view NamespaceOf(const BindingNode& node) {
+    return node.particle != nullptr ? detail::schema::NamespaceUri(node.particle->ns)
                                     : std::string_view(node.ns);
+  }
+
+  const Qualified& Qualify(std::string_view ns) {
     if (ns.data() == last_ns_.data() && ns.size() == last_ns_.size()) return *last_qualified_;
     if (last_qualified_ != nullptr && SameText(ns, last_ns_)) {
       last_ns_ = ns;
@@ -407,7 +409,8 @@ class Writer {
   // per submission, and temporaries per element cost more than the writing itself.
   void WriteElement(const BindingNode& node, std::size_t level, std::string_view default_ns,
                     bool root, Sink& sink) {
-    const Qualified& name = Qualify(node);
+    const std::string_view ns = NamespaceOf(node);
+    const Qualified& name = Qualify(ns);
     const std::string_view indentation = root ? std::string_view() : Indentation(level);
     char* at = sink.Room(indentation.size() + name.qualifier.size() + node.name.size() + 1);
     at = Put(at, indentation);
@@ -416,11 +419,11 @@ class Writer {
     sink.Advance(Put(at, node.name));
     if (root) root_name_end_ = sink.Written();
     std::string_view scope = default_ns;
-    if (!name.prefixed && !SameText(node.ns, default_ns)) {
+    if (!name.prefixed && ns.data() != default_ns.data() && !SameText(ns, default_ns)) {
       sink.Append(" xmlns=\"");
-      sink.AppendEscaped(node.ns, EscapeFor::Attribute);
+      sink.AppendEscaped(ns, EscapeFor::Attribute);
       sink.Append('"');
-      scope = node.ns;
+      scope = ns;
     }
     for (const auto& attribute : node.attributes) {
       sink.Append(' ');
@@ -452,7 +455,7 @@ class Writer {
     } else {
       sink.Append('>');
       sink.AppendEscaped(node.text, EscapeFor::Text);
-      for (const auto& child : node.children) WriteElement(*child, level + 1, scope, false, sink);
+      WriteChildren(node.children, level + 1, scope, sink);
       const std::string_view closing = indentation_ > 0 ? Indentation(level) : std::string_view();
       at = sink.Room(closing.size() + name.qualifier.size() + node.name.size() + 3);
       at = Put(at, closing);
@@ -463,6 +466,16 @@ class Writer {
     at = Put(at, node.name);
     *at++ = '>';
     sink.Advance(at);
+  }
+
+  // The nodes lie wherever they were allocated: the next one is fetched while this one is
+  // written, rather than after.
+  void WriteChildren(const std::vector<std::shared_ptr<BindingNode>>& children, std::size_t level,
+                     std::string_view scope, Sink& sink) {
+    for (std::size_t i = 0; i < children.size(); ++i) {
+      if (i + 1 < children.size()) __builtin_prefetch(children[i + 1].get());
+      WriteElement(*children[i], level, scope, false, sink);
+    }
   }
 
   const std::map<std::string, std::string>& prefixes_;

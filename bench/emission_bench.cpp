@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/payload.hpp"
+#include "core/servicio_access.hpp"
 #include "emission/emission.hpp"
 #ifdef QUARLO_BENCH_LOOPBACK
 #include "support/loopback_server.hpp"
@@ -70,6 +71,54 @@ void BM_DteClientWork(benchmark::State& state) {
 }
 BENCHMARK(BM_DteClientWork)->Unit(benchmark::kMicrosecond);
 
+// The parts of that work, to see where its time goes.
+void BM_DtePlaceholder(benchmark::State& state) {
+  const auto factura = FacturaWithSixtyLines();
+  for (auto _ : state) detail::FillDtePlaceholderTed(*factura);
+}
+BENCHMARK(BM_DtePlaceholder)->Unit(benchmark::kMicrosecond);
+
+void BM_DteContent(benchmark::State& state) {
+  Servicio servicio;
+  const auto factura = FacturaWithSixtyLines();
+  detail::FillDtePlaceholderTed(*factura);
+  for (auto _ : state) {
+    const Bytes content = detail::DteContentBytes(servicio, *factura, false);
+    benchmark::DoNotOptimize(content.data());
+  }
+}
+BENCHMARK(BM_DteContent)->Unit(benchmark::kMicrosecond);
+
+void BM_DteBody(benchmark::State& state) {
+  Servicio servicio;
+  const auto factura = FacturaWithSixtyLines();
+  detail::FillDtePlaceholderTed(*factura);
+  const Bytes content = detail::DteContentBytes(servicio, *factura, false);
+  for (auto _ : state) {
+    const std::string body = detail::SendDocumentBody(content, Options());
+    benchmark::DoNotOptimize(body.data());
+  }
+}
+BENCHMARK(BM_DteBody)->Unit(benchmark::kMicrosecond);
+
+// The service's answer to a submission, from its text to the caller's result.
+std::string StampAnswer() {
+  const std::string ted = "<TED version=\"1.0\"><DD><RE>76543210-3</RE></DD></TED>";
+  return "<Response><Result>0</Result><TED>" + detail::EncodeIsoBase64(ted) +
+         "</TED><PDF417>UERGNDE3</PDF417></Response>";
+}
+
+void BM_SendAnswer(benchmark::State& state) {
+  Servicio servicio;
+  const std::string text = StampAnswer();
+  for (auto _ : state) {
+    const detail::HttpAnswer answer(text, 200, "application/xml");
+    const auto result = detail::ServicioAccess::ParseSendDocumentResponse(servicio, answer);
+    benchmark::DoNotOptimize(result.get());
+  }
+}
+BENCHMARK(BM_SendAnswer)->Unit(benchmark::kMicrosecond);
+
 #ifdef QUARLO_BENCH_LOOPBACK
 
 // What the round trip and the bare POST compare. Each runs against its own instance of the
@@ -91,11 +140,7 @@ using QuarloCliente::testing::ScriptedResponse;
 
 // The server answers every exchange with a stamp and keeps the connection, as the service does.
 void Answer(LoopbackServer& server) {
-  const std::string ted = "<TED version=\"1.0\"><DD><RE>76543210-3</RE></DD></TED>";
-  server.SetDefault(ScriptedResponse::Xml("<Response><Result>0</Result><TED>" +
-                                          detail::EncodeIsoBase64(ted) +
-                                          "</TED><PDF417>UERGNDE3</PDF417></Response>")
-                        .WithHeader("Connection", "keep-alive"));
+  server.SetDefault(ScriptedResponse::Xml(StampAnswer()).WithHeader("Connection", "keep-alive"));
 }
 
 void BM_DteRoundTrip(benchmark::State& state) {

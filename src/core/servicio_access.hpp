@@ -40,6 +40,10 @@ struct ServicioAccess {
   static std::string IsoBytesToText(Servicio& s, const Bytes& bytes) {
     return s.IsoBytesToText(bytes);
   }
+  static std::shared_ptr<ResultadoEnviarDocumento> ParseSendDocumentResponse(
+      Servicio& s, const HttpAnswer& answer) {
+    return s.ParseSendDocumentResponse(answer);
+  }
 };
 
 }  // namespace QuarloCliente::detail

@@ -15,6 +15,7 @@
 #include <charconv>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <list>
 #include <mutex>
 #include <stdexcept>
@@ -362,6 +363,8 @@ struct LoopbackServer::Impl {
   std::deque<ScriptedResponse> queue;
   ScriptedResponse fallback = ScriptedResponse::Xml("<Response><Result>0</Result></Response>");
   std::vector<RecordedRequest> requests;
+  std::size_t kept_limit = std::numeric_limits<std::size_t>::max();
+  std::size_t received = 0;
 
   std::thread acceptor;
   std::list<std::unique_ptr<Worker>> workers;  // touched only by the acceptor, then the dtor
@@ -447,7 +450,8 @@ struct LoopbackServer::Impl {
 
   ScriptedResponse Record(RecordedRequest req) {
     std::lock_guard lock(mu);
-    requests.push_back(std::move(req));
+    ++received;
+    if (requests.size() < kept_limit) requests.push_back(std::move(req));
     arrived.notify_all();
     if (queue.empty()) return fallback;
     ScriptedResponse r = std::move(queue.front());
@@ -516,7 +520,12 @@ std::vector<RecordedRequest> LoopbackServer::Requests() const {
 
 std::size_t LoopbackServer::RequestCount() const {
   std::lock_guard lock(impl_->mu);
-  return impl_->requests.size();
+  return impl_->received;
+}
+
+void LoopbackServer::KeepRequests(std::size_t count) {
+  std::lock_guard lock(impl_->mu);
+  impl_->kept_limit = count;
 }
 
 RecordedRequest LoopbackServer::WaitForRequest(std::size_t index) const {
@@ -526,6 +535,9 @@ RecordedRequest LoopbackServer::WaitForRequest(std::size_t index) const {
 RecordedRequest LoopbackServer::WaitForRequest(std::size_t index,
                                                std::chrono::milliseconds limit) const {
   std::unique_lock lock(impl_->mu);
+  if (index >= impl_->kept_limit) {
+    throw std::out_of_range("request #" + std::to_string(index) + " is not kept");
+  }
   if (!impl_->arrived.wait_for(lock, limit, [&] { return impl_->requests.size() > index; })) {
     throw std::runtime_error("LoopbackServer: request #" + std::to_string(index) +
                              " did not arrive within " + std::to_string(limit.count()) + " ms; " +

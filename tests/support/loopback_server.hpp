@@ -81,7 +81,12 @@ class LoopbackServer {
   // Used once the queue is empty; initially 200 with "<Response><Result>0</Result></Response>".
   void SetDefault(ScriptedResponse r);
 
+  // Keeps only the first `count` requests; later ones are answered and counted but not recorded,
+  // so that a long run (a benchmark) holds no more than those.
+  void KeepRequests(std::size_t count);
+
   std::vector<RecordedRequest> Requests() const;
+  // Every request received, kept or not.
   std::size_t RequestCount() const;
 
   // Blocks until request #index (0-based) has been fully recorded; throws std::runtime_error

@@ -126,6 +126,18 @@ TEST(LoopbackServer, AnswersInFifoOrderThenFallsBackToDefault) {
   EXPECT_EQ(server.Requests().size(), 4u);
 }
 
+TEST(LoopbackServer, KeepingOnlyTheFirstRequestsStillAnswersAndCountsTheRest) {
+  LoopbackServer server;
+  server.KeepRequests(1);
+  Exchange(server, "GET /first HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(Exchange(server, kGet).rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+  Exchange(server, kGet);
+  EXPECT_EQ(server.RequestCount(), 3u);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.WaitForRequest(0).target, "/first");
+  EXPECT_THROW(server.WaitForRequest(1), std::out_of_range);
+}
+
 TEST(LoopbackServer, KeepAliveServesTheNextRequestOnTheSameConnection) {
   LoopbackServer server;
   server.Enqueue(ScriptedResponse::Xml("<one/>").WithHeader("Connection", "keep-alive"));

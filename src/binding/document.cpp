@@ -468,14 +468,43 @@ class Writer {
     sink.Advance(at);
   }
 
-  // The nodes lie wherever they were allocated: the next one is fetched while this one is
-  // written, rather than after.
+  // Value elements, most of a document, are written here in one stretch of room; the others
+  // take the general path.
   void WriteChildren(const std::vector<std::shared_ptr<BindingNode>>& children, std::size_t level,
                      std::string_view scope, Sink& sink) {
-    for (std::size_t i = 0; i < children.size(); ++i) {
-      if (i + 1 < children.size()) __builtin_prefetch(children[i + 1].get());
-      WriteElement(*children[i], level, scope, false, sink);
+    std::string_view indentation = Indentation(level);
+    for (const auto& pointer : children) {
+      const BindingNode& child = *pointer;
+      const std::string_view ns = NamespaceOf(child);
+      const Qualified& name = Qualify(ns);
+      const bool inScope = name.prefixed || ns.data() == scope.data() || SameText(ns, scope);
+      if (inScope && child.children.empty() && child.attributes.empty() && !child.text.empty()) {
+        WriteValueElement(child, name, indentation, sink);
+      } else {
+        WriteElement(child, level, scope, false, sink);
+        // Deeper levels may have lengthened (and so moved) the indentation text.
+        indentation = Indentation(level);
+      }
     }
+  }
+
+  static void WriteValueElement(const BindingNode& node, const Qualified& name,
+                                std::string_view indentation, Sink& sink) {
+    const std::size_t tag = name.qualifier.size() + node.name.size();
+    char* at =
+        sink.Room(indentation.size() + 2 * tag + 5 + detail::MaxEscapedSize(node.text.size()));
+    at = Put(at, indentation);
+    *at++ = '<';
+    at = Put(at, name.qualifier);
+    at = Put(at, node.name);
+    *at++ = '>';
+    at = Sink::PutEscaped(at, node.text, EscapeFor::Text);
+    *at++ = '<';
+    *at++ = '/';
+    at = Put(at, name.qualifier);
+    at = Put(at, node.name);
+    *at++ = '>';
+    sink.Advance(at);
   }
 
   const std::map<std::string, std::string>& prefixes_;

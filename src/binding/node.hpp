@@ -20,9 +20,8 @@ struct BindingAttribute {
 };
 
 struct BindingNode {
-  // For an element with a declaration, always the declaration's namespace, which the serialiser
-  // relies on.
-  std::string ns;
+  // The fields a serialiser reads for every element come first, so that they share the node's
+  // first cache lines.
   std::string name;
   // The declaration in the parent's type; nullptr for a root and for untyped elements.
   const schema::Particle* particle = nullptr;
@@ -32,9 +31,12 @@ struct BindingNode {
   // No schema below: any child, attribute and text is accepted (kept unknown elements and the
   // free-form Personalizados).
   bool untyped = false;
-  std::vector<BindingAttribute> attributes;
   std::string text;
   std::vector<std::shared_ptr<BindingNode>> children;
+  std::vector<BindingAttribute> attributes;
+  // For an element with a declaration, always the declaration's namespace, which the serialiser
+  // relies on.
+  std::string ns;
   std::weak_ptr<BindingNode> parent;
 
   // True when the element may hold a text value.

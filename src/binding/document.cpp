@@ -9,6 +9,9 @@
 #include <quarlo/error.hpp>
 #include <set>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "binding/banner.hpp"
 #include "binding/node.hpp"
@@ -213,6 +216,34 @@ inline char* Put(char* to, const char* from, std::size_t size) {
 
 inline char* Put(char* to, std::string_view piece) {
   return Put(to, piece.data(), piece.size());
+}
+
+// Any std::string's buffer holds at least sixteen bytes: its own inline buffer while it is
+// shorter, its allocation once it is longer. A piece of at most sixteen bytes at the start of one
+// can so be copied as one block, without the branches on its length, when the room ahead holds
+// sixteen bytes too; what lies past the piece is overwritten by what follows.
+constexpr std::size_t kBlock = 16;
+
+inline char* PutBlock(char* to, const std::string& text, std::size_t size) {
+  std::memcpy(to, text.data(), kBlock);
+  return to + size;
+}
+
+// True when the text, at most sixteen bytes of a std::string, needs no reference in element
+// content.
+inline bool PlainShortText(const std::string& text) {
+#if defined(__SSE2__)
+  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data()));
+  const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('&')),
+                                                 _mm_cmpeq_epi8(block, _mm_set1_epi8('<'))),
+                                    _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('>')),
+                                                 _mm_cmpeq_epi8(block, _mm_set1_epi8('\r'))));
+  const auto inside = (std::uint32_t{1} << text.size()) - 1;
+  return (static_cast<std::uint32_t>(_mm_movemask_epi8(hits)) & inside) == 0;
+#else
+  return std::none_of(text.begin(), text.end(),
+                      [](char c) { return detail::NeedsReference(c, EscapeFor::Text); });
+#endif
 }
 
 // Namespace URIs are compared for every element; they are equal nearly always and a few dozen
@@ -488,11 +519,29 @@ class Writer {
     }
   }
 
-  static void WriteValueElement(const BindingNode& node, const Qualified& name,
-                                std::string_view indentation, Sink& sink) {
+  // Names, prefixes, indentation and most values are short: copied as blocks when all of them
+  // are, the element is written without a branch on any length.
+  void WriteValueElement(const BindingNode& node, const Qualified& name,
+                         std::string_view indentation, Sink& sink) {
     const std::size_t tag = name.qualifier.size() + node.name.size();
-    char* at =
-        sink.Room(indentation.size() + 2 * tag + 5 + detail::MaxEscapedSize(node.text.size()));
+    char* at = sink.Room(indentation.size() + 2 * tag + 5 +
+                         detail::MaxEscapedSize(node.text.size()) + kBlock);
+    if (indentation.size() <= kBlock && name.qualifier.size() <= kBlock &&
+        node.name.size() <= kBlock && node.text.size() <= kBlock && PlainShortText(node.text)) {
+      at = PutBlock(at, indent_text_, indentation.size());
+      *at++ = '<';
+      at = PutBlock(at, name.qualifier, name.qualifier.size());
+      at = PutBlock(at, node.name, node.name.size());
+      *at++ = '>';
+      at = PutBlock(at, node.text, node.text.size());
+      *at++ = '<';
+      *at++ = '/';
+      at = PutBlock(at, name.qualifier, name.qualifier.size());
+      at = PutBlock(at, node.name, node.name.size());
+      *at++ = '>';
+      sink.Advance(at);
+      return;
+    }
     at = Put(at, indentation);
     *at++ = '<';
     at = Put(at, name.qualifier);

@@ -121,6 +121,13 @@ void AppendLatin1(Bytes& bytes, std::string_view text, Unrepresentable policy) {
       bytes.insert(bytes.end(), in + run, in + i);
       continue;
     }
+    // Accented letters and "ñ", the usual non-ASCII characters of a Chilean document, are the two
+    // bytes C2 or C3 and a continuation byte: decoded here rather than by the general decoder.
+    if ((in[i] & 0xFE) == 0xC2 && i + 1 < text.size() && (in[i + 1] & 0xC0) == 0x80) {
+      bytes.push_back(static_cast<std::uint8_t>((in[i] & 0x03) << 6 | (in[i + 1] & 0x3F)));
+      i += 2;
+      continue;
+    }
     const Step step = DecodeUtf8(in + i, text.size() - i);
     i += step.length;
     if (step.valid && step.code <= 0xFF) {

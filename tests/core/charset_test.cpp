@@ -65,6 +65,9 @@ TEST(Charset, MalformedUtf8BecomesOneSubstitutePerBadSubpart) {
       {"\xED\xA0\x80", "???"},       // surrogate
       {"\xF4\x90\x80\x80", "????"},  // beyond U+10FFFF
       {"\xFF\xC3\xB1", "?\xF1"},     // invalid lead, then a good character
+      {"a\xC3", "a?"},               // a two-byte lead cut off by the end
+      {"\xC3z", "?z"},               // a two-byte lead before an ASCII byte
+      {"\xC2\xC3\xB1", "?\xF1"},     // a two-byte lead before another lead
   };
   for (const auto& [input, latin1] : cases) {
     EXPECT_EQ(Utf8ToLatin1(input), AsBytes(latin1)) << latin1;

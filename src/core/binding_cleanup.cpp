@@ -1,5 +1,6 @@
 #include "core/binding_cleanup.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <quarlo/namespaces.hpp>
 #include <quarlo/servicio.hpp>
@@ -33,6 +34,11 @@ void RemoveAll(std::string& text, std::string_view piece) {
   text.resize(write + rest);
 }
 
+std::string_view SharedStart(std::string_view a, std::string_view b) {
+  const auto differ = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first;
+  return a.substr(0, static_cast<std::size_t>(differ - a.begin()));
+}
+
 }  // namespace
 
 void CleanBindingText(std::string& text, bool keepNamespace) {
@@ -40,11 +46,19 @@ void CleanBindingText(std::string& text, bool keepNamespace) {
       "xmlns=\"" + std::string(SiiDteNamespace) + "\" ";
   static const std::string kDocumentsBanner = std::string(kBindingBannerDocuments) + "\r\n";
   static const std::string kBooksBanner = std::string(kBindingBannerBooks) + "\r\n";
-  RemoveAll(text, "ABCXYZ:");
-  RemoveAll(text, ":ABCXYZ");
+  static const std::string_view kBannerStart = SharedStart(kDocumentsBanner, kBooksBanner);
+  // Each pair of pieces shares a part that a document rarely holds: one search for it rules both
+  // out, and only a text that has it is searched for each. The pieces are still removed one after
+  // the other, since removing one can join the parts of the next.
+  if (FindText(text, "ABCXYZ") != std::string::npos) {
+    RemoveAll(text, "ABCXYZ:");
+    RemoveAll(text, ":ABCXYZ");
+  }
   if (!keepNamespace) RemoveAll(text, kDefaultNamespaceFollowedByBlank);
-  RemoveAll(text, kDocumentsBanner);
-  RemoveAll(text, kBooksBanner);
+  if (FindText(text, kBannerStart) != std::string::npos) {
+    RemoveAll(text, kDocumentsBanner);
+    RemoveAll(text, kBooksBanner);
+  }
 }
 
 }  // namespace detail

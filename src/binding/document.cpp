@@ -405,8 +405,13 @@ class Writer {
                                     : std::string_view(node.ns);
   }
 
-  const Qualified& Qualify(std::string_view ns) {
+  // The same namespace as the element before, nearly always: decided inline, the rest out of line.
+  [[gnu::always_inline]] const Qualified& Qualify(std::string_view ns) {
     if (ns.data() == last_ns_.data() && ns.size() == last_ns_.size()) return *last_qualified_;
+    return QualifyAnother(ns);
+  }
+
+  [[gnu::noinline]] const Qualified& QualifyAnother(std::string_view ns) {
     if (last_qualified_ != nullptr && SameText(ns, last_ns_)) {
       last_ns_ = ns;
       return *last_qualified_;

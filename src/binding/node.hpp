@@ -58,14 +58,17 @@ std::shared_ptr<BindingNode> NewSchemaNode(const schema::Particle& particle, boo
 std::shared_ptr<BindingNode> NewUntypedNode(std::string ns, std::string name);
 
 // Adds the child to a typed parent at its schema place (after the elements of its slot and of
-// every earlier slot), or at the end of an untyped parent.
-void InsertChild(const std::shared_ptr<BindingNode>& parent, std::shared_ptr<BindingNode> child);
+// every earlier slot), or at the end of an untyped parent. Returns the parent's handle of it,
+// valid until the parent's children change.
+const std::shared_ptr<BindingNode>& InsertChild(const std::shared_ptr<BindingNode>& parent,
+                                                std::shared_ptr<BindingNode> child);
 
 // Detaches the child from its parent; the child stays usable on its own.
 void RemoveChild(BindingNode& parent, const BindingNode& child);
 
-// Sets or adds an attribute, keeping the schema order of a typed element's attributes.
-void PutAttribute(BindingNode& node, BindingAttribute attribute);
+// Sets or adds an unqualified attribute, keeping the schema order of a typed element's
+// attributes.
+void PutAttribute(BindingNode& node, std::string_view name, std::string_view value);
 
 // What is wrong with the order and number of a typed element's children.
 enum class ContentIssue { kUnknown, kOutOfOrder, kTooMany, kMissing };

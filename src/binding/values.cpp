@@ -230,7 +230,9 @@ std::optional<BindingInteger> BindingInteger::TryParse(std::string_view text) {
   if (text.empty() || !AllDigits(text)) return std::nullopt;
   const std::string_view digits = StripLeadingZeros(text);
   BindingInteger result;
-  result.text_ = (negative && digits != "0" ? "-" : "") + std::string(digits);
+  result.text_.clear();
+  if (negative && digits != "0") result.text_ += '-';
+  result.text_ += digits;
   return result;
 }
 
@@ -473,7 +475,8 @@ QuarloCliente::Date BindingDateTime::ToDate() const {
 std::string BindingDateTime::ToString() const {
   std::string text = Format("s");
   if (kind_ == BindingDateTimeKind::XsDateTime) text += fraction_;
-  return text + zone_;
+  text += zone_;
+  return text;
 }
 
 std::string BindingDateTime::Format(std::string_view code) const {
@@ -531,7 +534,7 @@ std::string TipoDTEText(TipoDTEBoleta tipo) {
 
 std::string NormalizeBase64(std::string_view text) {
   const std::string_view trimmed = TrimXmlSpace(text);
-  if (trimmed.empty() || trimmed == "==") return "";
+  if (trimmed.empty() || trimmed == "==") return {};
   return detail::EncodeBase64(detail::DecodeBase64(trimmed));
 }
 
@@ -647,20 +650,20 @@ std::string CheckBounds(const schema::SimpleType& type, const NumericFacets<Numb
     return "el valor " + value.ToString() + " es mayor que el máximo " +
            std::string(type.max_inclusive);
   }
-  return "";
+  return {};
 }
 
 template <class Number>
 std::string CheckEnumeration(const schema::SimpleType& type, const NumericFacets<Number>* facets,
                              const Number& value) {
-  if (type.enumeration_count == 0) return "";
+  if (type.enumeration_count == 0) return {};
   if (facets != nullptr) {
     if (std::find(facets->allowed.begin(), facets->allowed.end(), value) != facets->allowed.end()) {
-      return "";
+      return {};
     }
   } else {
     for (std::string_view allowed : schema::Enumerations(type)) {
-      if (Number(allowed) == value) return "";
+      if (Number(allowed) == value) return {};
     }
   }
   return "el valor " + value.ToString() + " no es uno de los permitidos (" +
@@ -676,7 +679,7 @@ std::string CheckDigits(const schema::SimpleType& type, std::size_t total, std::
     return "el valor tiene " + std::to_string(fraction) + " decimales y el máximo es " +
            std::to_string(type.fraction_digits);
   }
-  return "";
+  return {};
 }
 
 std::string CheckInteger(int simple_type, std::string_view text) {
@@ -705,7 +708,7 @@ std::string CheckDate(const schema::SimpleType& type, std::string_view text,
                       BindingDateTimeKind kind) {
   const auto value = BindingDateTime::TryParse(text, kind);
   if (!value) return Quoted(text) + " no es " + KindDescription(kind);
-  if (type.min_inclusive.empty() && type.max_inclusive.empty()) return "";
+  if (type.min_inclusive.empty() && type.max_inclusive.empty()) return {};
   // Bounds compare the sortable text, which orders like the values when zones are left aside.
   const std::string sortable = value->Format("s");
   if (!type.min_inclusive.empty() && sortable < type.min_inclusive) {
@@ -714,7 +717,7 @@ std::string CheckDate(const schema::SimpleType& type, std::string_view text,
   if (!type.max_inclusive.empty() && sortable > type.max_inclusive) {
     return "la fecha " + sortable + " es posterior al máximo " + std::string(type.max_inclusive);
   }
-  return "";
+  return {};
 }
 
 std::string CheckString(const schema::SimpleType& type, std::string_view text) {
@@ -741,7 +744,7 @@ std::string CheckString(const schema::SimpleType& type, std::string_view text) {
   if (!type.pattern.empty() && !MatchesPattern(type.pattern, text)) {
     return Quoted(text) + " no tiene la forma " + std::string(type.pattern);
   }
-  return "";
+  return {};
 }
 
 }  // namespace
@@ -764,23 +767,24 @@ std::string CheckValue(int simple_type, std::string_view text) {
     case schema::Kind::kBase64:
       try {
         DecodeBase64(text);
-        return "";
+        return {};
       } catch (const Error&) {
         return Quoted(text) + " no es Base64 válido";
       }
     case schema::Kind::kId:
-      return IsNcName(TrimXmlSpace(text)) ? "" : Quoted(text) + " no es un identificador XML";
+      return IsNcName(TrimXmlSpace(text)) ? std::string()
+                                          : Quoted(text) + " no es un identificador XML";
     case schema::Kind::kBoolean: {
       const std::string_view value = TrimXmlSpace(text);
       return value == "true" || value == "false" || value == "1" || value == "0"
-                 ? ""
+                 ? std::string()
                  : Quoted(text) + " no es un valor lógico (true, false, 1 o 0)";
     }
     case schema::Kind::kUri:
     case schema::Kind::kString:
       return CheckString(type, text);
   }
-  return "";
+  return {};
 }
 
 std::string CheckXmlCharacters(std::string_view text) {
@@ -822,7 +826,7 @@ std::string CheckXmlCharacters(std::string_view text) {
     }
     i += length;
   }
-  return "";
+  return {};
 }
 
 bool SameValue(int simple_type, std::string_view a, std::string_view b) {

@@ -666,4 +666,28 @@ std::shared_ptr<detail::BindingNode> BindingElement::ReplaceNode(std::string_vie
   return detail::InsertChild(node_, detail::NewSchemaNode(*particle));
 }
 
+namespace detail {
+
+std::shared_ptr<BindingNode> ElementNodes::Child(const BindingElement& element,
+                                                 std::string_view path) {
+  return element.RequireNode(path);
+}
+
+std::shared_ptr<BindingNode> ElementNodes::OptionalChild(const BindingElement& element,
+                                                         std::string_view path) {
+  return element.FindNode(path);
+}
+
+std::shared_ptr<BindingNode> ElementNodes::EnsureChild(BindingElement& element,
+                                                       std::string_view path) {
+  return element.CreateNode(path);
+}
+
+std::shared_ptr<BindingNode> ElementNodes::ReplaceChild(BindingElement& element,
+                                                        std::string_view name) {
+  return element.ReplaceNode(name);
+}
+
+}  // namespace detail
+
 }  // namespace QuarloCliente

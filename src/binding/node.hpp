@@ -11,6 +11,10 @@
 
 #include "binding/schema.hpp"
 
+namespace QuarloCliente {
+class BindingElement;
+}
+
 namespace QuarloCliente::detail {
 
 struct BindingAttribute {
@@ -95,6 +99,19 @@ std::vector<ValueProblem> CheckAttributesAndValue(const BindingNode& node, bool 
 // Every fault of the subtree against the schema, each prefixed with the path of its element.
 void CollectProblems(const BindingNode& node, const std::string& path,
                      std::vector<std::string>& problems);
+
+// The nodes behind the typed getters of BindingElement (Child, OptionalChild, EnsureChild,
+// ReplaceChild), for the library's own fills that reach many elements of one document: a handle
+// made on the stack from the node spares the shared handle each getter allocates, and sets the
+// same values through the same checks.
+struct ElementNodes {
+  static std::shared_ptr<BindingNode> Child(const BindingElement& element, std::string_view path);
+  // nullptr when absent.
+  static std::shared_ptr<BindingNode> OptionalChild(const BindingElement& element,
+                                                    std::string_view path);
+  static std::shared_ptr<BindingNode> EnsureChild(BindingElement& element, std::string_view path);
+  static std::shared_ptr<BindingNode> ReplaceChild(BindingElement& element, std::string_view name);
+};
 
 inline constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +21,7 @@ namespace {
 
 using detail::TrimXmlSpace;
 
-bool IsDigit(char c) {
+constexpr bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
@@ -72,29 +73,43 @@ DecimalParts SplitDecimal(std::string_view canonical) {
   return parts;
 }
 
-// Appends the number zero-padded to `width` digits, as "%0*d" writes it; the fields of a valid
-// date always fit, and formatting sits on the path of every date a document sets and checks.
-void AppendPadded(std::string& text, int value, int width) {
-  int limit = 1;
-  for (int i = 0; i < width; ++i) limit *= 10;
-  if (value < 0 || value >= limit) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-    text += buffer;
-    return;
+// The text of a date being formatted, built in place: every date a document sets is formatted,
+// and checked, on its way in, and a date-time is longer than a string holds without allocating.
+class DateText {
+ public:
+  // Appends the number zero-padded to `width` digits, as "%0*d" writes it; the fields of a valid
+  // date always fit.
+  void AppendPadded(int value, int width) {
+    int limit = 1;
+    for (int i = 0; i < width; ++i) limit *= 10;
+    if (value < 0 || value >= limit) {
+      size_ += static_cast<std::size_t>(
+          std::snprintf(buffer_ + size_, sizeof buffer_ - size_, "%0*d", width, value));
+      return;
+    }
+    for (int i = width; i-- > 0; value /= 10) {
+      buffer_[size_ + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    }
+    size_ += static_cast<std::size_t>(width);
   }
-  const std::size_t end = text.size() + static_cast<std::size_t>(width);
-  text.resize(end, '0');
-  for (std::size_t i = end; value > 0; value /= 10) {
-    text[--i] = static_cast<char>('0' + value % 10);
-  }
-}
+  void Append(char c) { buffer_[size_++] = c; }
+  std::string ToString() const { return std::string(buffer_, size_); }
+
+ private:
+  // Six fields of at most eleven characters (an int) and their five separators.
+  char buffer_[6 * 11 + 5 + 1];
+  std::size_t size_ = 0;
+};
 
 // A fixed-width run of digits at the start of a text, consumed from it.
 bool TakeNumber(std::string_view& text, std::size_t width, int& value) {
-  if (text.size() < width || !AllDigits(text.substr(0, width))) return false;
-  value = 0;
-  for (std::size_t i = 0; i < width; ++i) value = value * 10 + (text[i] - '0');
+  if (text.size() < width) return false;
+  int number = 0;
+  for (std::size_t i = 0; i < width; ++i) {
+    if (!IsDigit(text[i])) return false;
+    number = number * 10 + (text[i] - '0');
+  }
+  value = number;
   text.remove_prefix(width);
   return true;
 }
@@ -192,14 +207,34 @@ Tipo ParseTipo(std::string_view text, std::string_view owner) {
 
 namespace detail {
 
+namespace {
+
+// What each byte may be in a name; every path step and attribute set is checked against it.
+enum class NameByte : std::uint8_t { kNone, kStart, kInside };
+
+constexpr std::array<NameByte, 256> kNameBytes = [] {
+  std::array<NameByte, 256> table{};
+  for (std::size_t byte = 0; byte < table.size(); ++byte) {
+    const auto c = static_cast<char>(byte);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || byte >= 0x80) {
+      table[byte] = NameByte::kStart;
+    } else if (IsDigit(c) || c == '-' || c == '.') {
+      table[byte] = NameByte::kInside;
+    }
+  }
+  return table;
+}();
+
+NameByte NameByteOf(char c) {
+  return kNameBytes[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
 bool IsNcName(std::string_view text) {
-  const auto start = [](unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-  };
-  if (text.empty() || !start(static_cast<unsigned char>(text.front()))) return false;
+  if (text.empty() || NameByteOf(text.front()) != NameByte::kStart) return false;
   for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (!start(byte) && !IsDigit(c) && c != '-' && c != '.') return false;
+    if (NameByteOf(c) == NameByte::kNone) return false;
   }
   return true;
 }
@@ -291,8 +326,9 @@ std::optional<BindingDecimal> BindingDecimal::TryParse(std::string_view text) {
   fraction = fraction.empty() ? "0" : StripTrailingZeros(fraction);
   const bool zero = integer == "0" && fraction == "0";
   BindingDecimal result;
-  result.text_ =
-      (negative && !zero ? "-" : "") + std::string(integer) + "." + std::string(fraction);
+  result.text_.clear();
+  if (negative && !zero) result.text_ += '-';
+  result.text_.append(integer).append(1, '.').append(fraction);
   return result;
 }
 
@@ -482,24 +518,22 @@ std::string BindingDateTime::ToString() const {
 std::string BindingDateTime::Format(std::string_view code) const {
   if (code.size() > 1) return FormatDate(ToDate(), code);
   if (code != "s") throw Error("el formato de fecha '" + std::string(code) + "' no existe");
-  // Built in place: every date a document sets is written, and checked, through here.
-  std::string text;
-  if (kind_ == BindingDateTimeKind::XsDateTime) text.reserve(19);
-  AppendPadded(text, year_, 4);
-  if (kind_ == BindingDateTimeKind::XsGYear) return text;
-  text += '-';
-  AppendPadded(text, month_, 2);
-  if (kind_ == BindingDateTimeKind::XsGYearMonth) return text;
-  text += '-';
-  AppendPadded(text, day_, 2);
-  if (kind_ == BindingDateTimeKind::XsDate) return text;
-  text += 'T';
-  AppendPadded(text, hour_, 2);
-  text += ':';
-  AppendPadded(text, minute_, 2);
-  text += ':';
-  AppendPadded(text, second_, 2);
-  return text;
+  DateText text;
+  text.AppendPadded(year_, 4);
+  if (kind_ == BindingDateTimeKind::XsGYear) return text.ToString();
+  text.Append('-');
+  text.AppendPadded(month_, 2);
+  if (kind_ == BindingDateTimeKind::XsGYearMonth) return text.ToString();
+  text.Append('-');
+  text.AppendPadded(day_, 2);
+  if (kind_ == BindingDateTimeKind::XsDate) return text.ToString();
+  text.Append('T');
+  text.AppendPadded(hour_, 2);
+  text.Append(':');
+  text.AppendPadded(minute_, 2);
+  text.Append(':');
+  text.AppendPadded(second_, 2);
+  return text.ToString();
 }
 
 template <>
@@ -790,6 +824,11 @@ std::string CheckValue(int simple_type, std::string_view text) {
 std::string CheckXmlCharacters(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
+    // Nearly every value is printable ASCII, which needs no decoding.
+    if (lead >= 0x20 && lead < 0x80) {
+      ++i;
+      continue;
+    }
     std::size_t length = 0;
     unsigned long code = 0;
     if (lead < 0x80) {

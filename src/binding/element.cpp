@@ -77,37 +77,34 @@ std::size_t StepIndex(std::string_view number, std::string_view path) {
   return static_cast<std::size_t>(value->ToInt64());
 }
 
-// One step of a path; `last` tells whether it ends the path, the only place for an attribute.
-Step ParseStep(std::string_view text, bool last, std::string_view path) {
+// Takes the first step, and the slash after it, off the rest of a path.
+Step TakeStep(std::string_view& rest, std::string_view path) {
   Step step{{}, 0, false};
-  if (!text.empty() && text.front() == '@') {
+  if (!rest.empty() && rest.front() == '@') {
     step.attribute = true;
-    text.remove_prefix(1);
-    if (!last) BadPath(path);
+    rest.remove_prefix(1);
   }
-  const std::size_t bracket = FindChar(text, '[');
-  if (bracket < text.size()) {
+  const std::size_t length = detail::NameLength(rest);
+  if (length == 0) BadPath(path);
+  step.name = rest.substr(0, length);
+  rest.remove_prefix(length);
+  if (!rest.empty() && rest.front() == '[') {
     if (step.attribute) BadPath(path);
-    step.index = StepIndex(text.substr(bracket + 1), path);
-    text = text.substr(0, bracket);
+    const std::size_t end = FindChar(rest, '/');
+    step.index = StepIndex(rest.substr(1, end - 1), path);
+    rest.remove_prefix(end);
   }
-  if (!detail::IsNcName(text)) BadPath(path);
-  step.name = text;
+  if (rest.empty()) return step;
+  // Only the last step may name an attribute, and a path does not end in a slash.
+  if (rest.front() != '/' || step.attribute || rest.size() == 1) BadPath(path);
+  rest.remove_prefix(1);
   return step;
 }
 
 Path ParsePath(std::string_view path) {
   Path steps;
   std::string_view rest = path;
-  while (!rest.empty()) {
-    const std::size_t slash = FindChar(rest, '/');
-    const bool last = slash == rest.size();
-    steps.push_back(ParseStep(rest.substr(0, slash), last, path));
-    if (last) break;
-    rest.remove_prefix(slash + 1);
-    // A path ending in "/" has an empty last step, which no name matches.
-    if (rest.empty()) BadPath(path);
-  }
+  while (!rest.empty()) steps.push_back(TakeStep(rest, path));
   return steps;
 }
 

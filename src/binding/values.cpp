@@ -231,12 +231,15 @@ NameByte NameByteOf(char c) {
 
 }  // namespace
 
+std::size_t NameLength(std::string_view text) {
+  if (text.empty() || NameByteOf(text.front()) != NameByte::kStart) return 0;
+  std::size_t length = 1;
+  while (length < text.size() && NameByteOf(text[length]) != NameByte::kNone) ++length;
+  return length;
+}
+
 bool IsNcName(std::string_view text) {
-  if (text.empty() || NameByteOf(text.front()) != NameByte::kStart) return false;
-  for (char c : text) {
-    if (NameByteOf(c) == NameByte::kNone) return false;
-  }
-  return true;
+  return !text.empty() && NameLength(text) == text.size();
 }
 
 std::string_view TrimXmlSpace(std::string_view text) {
@@ -869,6 +872,9 @@ std::string CheckXmlCharacters(std::string_view text) {
 }
 
 bool SameValue(int simple_type, std::string_view a, std::string_view b) {
+  // A fixed attribute is nearly always set to its own spelling, which is its value whatever the
+  // type, valid or not.
+  if (a == b) return true;
   switch (schema::Simple(simple_type).kind) {
     case schema::Kind::kInteger:
     case schema::Kind::kDecimal: {

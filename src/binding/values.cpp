@@ -93,13 +93,34 @@ class DateText {
     size_ += static_cast<std::size_t>(width);
   }
   void Append(char c) { buffer_[size_++] = c; }
-  std::string ToString() const { return std::string(buffer_, size_); }
+  std::string_view View() const { return std::string_view(buffer_, size_); }
+  std::string ToString() const { return std::string(View()); }
 
  private:
   // Six fields of at most eleven characters (an int) and their five separators.
   char buffer_[6 * 11 + 5 + 1];
   std::size_t size_ = 0;
 };
+
+// The sortable form of a value, Format("s"); the bounds of a date type are compared with it.
+DateText SortableText(const BindingDateTime& value) {
+  DateText text;
+  text.AppendPadded(value.Year(), 4);
+  if (value.Kind() == BindingDateTimeKind::XsGYear) return text;
+  text.Append('-');
+  text.AppendPadded(value.Month(), 2);
+  if (value.Kind() == BindingDateTimeKind::XsGYearMonth) return text;
+  text.Append('-');
+  text.AppendPadded(value.Day(), 2);
+  if (value.Kind() == BindingDateTimeKind::XsDate) return text;
+  text.Append('T');
+  text.AppendPadded(value.Hour(), 2);
+  text.Append(':');
+  text.AppendPadded(value.Minute(), 2);
+  text.Append(':');
+  text.AppendPadded(value.Second(), 2);
+  return text;
+}
 
 // A fixed-width run of digits at the start of a text, consumed from it.
 bool TakeNumber(std::string_view& text, std::size_t width, int& value) {
@@ -521,22 +542,7 @@ std::string BindingDateTime::ToString() const {
 std::string BindingDateTime::Format(std::string_view code) const {
   if (code.size() > 1) return FormatDate(ToDate(), code);
   if (code != "s") throw Error("el formato de fecha '" + std::string(code) + "' no existe");
-  DateText text;
-  text.AppendPadded(year_, 4);
-  if (kind_ == BindingDateTimeKind::XsGYear) return text.ToString();
-  text.Append('-');
-  text.AppendPadded(month_, 2);
-  if (kind_ == BindingDateTimeKind::XsGYearMonth) return text.ToString();
-  text.Append('-');
-  text.AppendPadded(day_, 2);
-  if (kind_ == BindingDateTimeKind::XsDate) return text.ToString();
-  text.Append('T');
-  text.AppendPadded(hour_, 2);
-  text.Append(':');
-  text.AppendPadded(minute_, 2);
-  text.Append(':');
-  text.AppendPadded(second_, 2);
-  return text.ToString();
+  return SortableText(*this).ToString();
 }
 
 template <>
@@ -747,12 +753,14 @@ std::string CheckDate(const schema::SimpleType& type, std::string_view text,
   if (!value) return Quoted(text) + " no es " + KindDescription(kind);
   if (type.min_inclusive.empty() && type.max_inclusive.empty()) return {};
   // Bounds compare the sortable text, which orders like the values when zones are left aside.
-  const std::string sortable = value->Format("s");
-  if (!type.min_inclusive.empty() && sortable < type.min_inclusive) {
-    return "la fecha " + sortable + " es anterior al mínimo " + std::string(type.min_inclusive);
+  const DateText sortable = SortableText(*value);
+  if (!type.min_inclusive.empty() && sortable.View() < type.min_inclusive) {
+    return "la fecha " + sortable.ToString() + " es anterior al mínimo " +
+           std::string(type.min_inclusive);
   }
-  if (!type.max_inclusive.empty() && sortable > type.max_inclusive) {
-    return "la fecha " + sortable + " es posterior al máximo " + std::string(type.max_inclusive);
+  if (!type.max_inclusive.empty() && sortable.View() > type.max_inclusive) {
+    return "la fecha " + sortable.ToString() + " es posterior al máximo " +
+           std::string(type.max_inclusive);
   }
   return {};
 }

@@ -35,6 +35,7 @@ namespace QuarloCliente {
 
 namespace detail {
 struct BindingNode;
+struct ElementNodes;
 enum class BindingRootKind : std::uint8_t {
   Dte,
   Boleta,
@@ -190,6 +191,8 @@ class BindingElement {
   const std::shared_ptr<detail::BindingNode>& Node() const { return node_; }
 
  private:
+  friend struct detail::ElementNodes;
+
   std::shared_ptr<detail::BindingNode> RequireNode(std::string_view path) const;
   std::shared_ptr<detail::BindingNode> FindNode(std::string_view path) const;
   std::vector<std::shared_ptr<detail::BindingNode>> FindNodes(std::string_view path) const;

@@ -16,23 +16,25 @@ using NodePtr = std::shared_ptr<BindingNode>;
 
 struct Step {
   std::string_view name;
-  std::size_t index = 0;  // 0: no index given, the first occurrence
-  bool attribute = false;
+  std::size_t index;  // 0: no index given, the first occurrence
+  bool attribute;
 };
 
 // The steps of a parsed path. Every getter and setter parses one, nearly always of a few steps:
-// those are kept in place, and only the steps of a longer path beyond them on the heap.
+// those are kept in place, and only the steps of a longer path beyond them on the heap. The
+// places are left unset until a step fills them, as a path rarely uses more than two.
 class Path {
  public:
+  Path() {}
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   const Step& operator[](std::size_t i) const {
-    return i < kInline ? inline_[i] : more_[i - kInline];
+    return i < kInline ? slots_.steps[i] : more_[i - kInline];
   }
   const Step& back() const { return (*this)[size_ - 1]; }
   void push_back(const Step& step) {
     if (size_ < kInline) {
-      inline_[size_] = step;
+      std::construct_at(&slots_.steps[size_], step);
     } else {
       more_.push_back(step);
     }
@@ -41,7 +43,11 @@ class Path {
 
  private:
   static constexpr std::size_t kInline = 8;
-  std::array<Step, kInline> inline_;
+  union Slots {
+    Slots() {}
+    Step steps[kInline];
+  };
+  Slots slots_;
   std::vector<Step> more_;
   std::size_t size_ = 0;
 };
@@ -50,46 +56,72 @@ class Path {
   throw Error("la ruta '" + std::string(path) + "' no es válida");
 }
 
+// The position of the first `wanted` character in the text, or its size. Names are a few bytes
+// long, shorter than what a call to the library's search costs.
+std::size_t FindChar(std::string_view text, char wanted) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] != wanted) ++i;
+  return i;
+}
+
+// The occurrence an index text ("2]" after the bracket) names; throws for anything but 1 to
+// 999999999 followed by the closing bracket.
+std::size_t StepIndex(std::string_view number, std::string_view path) {
+  if (number.size() < 2 || number.back() != ']') BadPath(path);
+  const auto digits = number.substr(0, number.size() - 1);
+  const auto value = BindingInteger::TryParse(digits);
+  if (!value || digits.find_first_not_of("0123456789") != std::string_view::npos ||
+      value->Digits() > 9 || value->ToInt64() < 1) {
+    BadPath(path);
+  }
+  return static_cast<std::size_t>(value->ToInt64());
+}
+
+// Takes the first step, and the slash after it, off the rest of a path.
+Step TakeStep(std::string_view& rest, std::string_view path) {
+  Step step{{}, 0, false};
+  if (!rest.empty() && rest.front() == '@') {
+    step.attribute = true;
+    rest.remove_prefix(1);
+  }
+  const std::size_t length = detail::NameLength(rest);
+  if (length == 0) BadPath(path);
+  step.name = rest.substr(0, length);
+  rest.remove_prefix(length);
+  if (!rest.empty() && rest.front() == '[') {
+    if (step.attribute) BadPath(path);
+    const std::size_t end = FindChar(rest, '/');
+    step.index = StepIndex(rest.substr(1, end - 1), path);
+    rest.remove_prefix(end);
+  }
+  if (rest.empty()) return step;
+  // Only the last step may name an attribute, and a path does not end in a slash.
+  if (rest.front() != '/' || step.attribute || rest.size() == 1) BadPath(path);
+  rest.remove_prefix(1);
+  return step;
+}
+
 Path ParsePath(std::string_view path) {
   Path steps;
-  if (path.empty()) return steps;
-  std::size_t from = 0;
-  while (true) {
-    const auto slash = path.find('/', from);
-    std::string_view text =
-        path.substr(from, slash == std::string_view::npos ? slash : slash - from);
-    Step step;
-    if (!text.empty() && text.front() == '@') {
-      step.attribute = true;
-      text.remove_prefix(1);
-      if (slash != std::string_view::npos) BadPath(path);
-    }
-    const auto bracket = text.find('[');
-    if (bracket != std::string_view::npos) {
-      const std::string_view number = text.substr(bracket + 1);
-      if (step.attribute || number.size() < 2 || number.back() != ']') BadPath(path);
-      const auto digits = number.substr(0, number.size() - 1);
-      const auto value = BindingInteger::TryParse(digits);
-      if (!value || digits.find_first_not_of("0123456789") != std::string_view::npos ||
-          value->Digits() > 9 || value->ToInt64() < 1) {
-        BadPath(path);
-      }
-      step.index = static_cast<std::size_t>(value->ToInt64());
-      text = text.substr(0, bracket);
-    }
-    if (!detail::IsNcName(text)) BadPath(path);
-    step.name = text;
-    steps.push_back(step);
-    if (slash == std::string_view::npos) break;
-    from = slash + 1;
-  }
+  std::string_view rest = path;
+  while (!rest.empty()) steps.push_back(TakeStep(rest, path));
   return steps;
+}
+
+// Element names are a few bytes long and mostly differ in their length or first byte, which a
+// byte loop finds sooner than a call to the library's comparison.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
 std::vector<NodePtr> Occurrences(const BindingNode& parent, std::string_view name) {
   std::vector<NodePtr> found;
   for (const auto& child : parent.children) {
-    if (child->name == name) found.push_back(child);
+    if (SameName(child->name, name)) found.push_back(child);
   }
   return found;
 }
@@ -97,7 +129,7 @@ std::vector<NodePtr> Occurrences(const BindingNode& parent, std::string_view nam
 std::size_t CountOccurrences(const BindingNode& parent, std::string_view name) {
   return static_cast<std::size_t>(
       std::count_if(parent.children.begin(), parent.children.end(),
-                    [&](const auto& child) { return child->name == name; }));
+                    [&](const auto& child) { return SameName(child->name, name); }));
 }
 
 // The parent's own handle of the child the step names, or nullptr: a path is walked without
@@ -106,7 +138,7 @@ const NodePtr* Occurrence(const BindingNode& parent, const Step& step) {
   std::size_t seen = 0;
   const std::size_t wanted = step.index == 0 ? 1 : step.index;
   for (const auto& child : parent.children) {
-    if (child->name == step.name && ++seen == wanted) return &child;
+    if (SameName(child->name, step.name) && ++seen == wanted) return &child;
   }
   return nullptr;
 }
@@ -145,11 +177,11 @@ const detail::schema::Particle& DeclarationForNew(const BindingNode& parent,
   return *particle;
 }
 
-NodePtr NewChild(const NodePtr& parent, std::string_view name) {
+// The parent's handle of its new child.
+const NodePtr& NewChild(const NodePtr& parent, std::string_view name) {
   NodePtr child = parent->untyped ? detail::NewUntypedNode(parent->ns, std::string(name))
                                   : detail::NewSchemaNode(DeclarationForNew(*parent, name));
-  detail::InsertChild(parent, child);
-  return child;
+  return detail::InsertChild(parent, std::move(child));
 }
 
 // Undoes, unless committed, the elements a call created: a refused value or a full repeated
@@ -173,11 +205,12 @@ class CreationGuard {
   bool committed_ = false;
 };
 
-NodePtr WalkCreating(const NodePtr& start, const Path& steps, std::size_t count,
-                     CreationGuard& guard) {
+// The handle of the element the steps reach, created with what is missing on the way. The handle
+// is its parent's (or `start`), so reaching an element takes no reference to it; it stays valid
+// until the parent's children change.
+const NodePtr& WalkCreating(const NodePtr& start, const Path& steps, std::size_t count,
+                            CreationGuard& guard) {
   const NodePtr* current = &start;
-  // The element created last, which the walk goes on from; its parent holds it too.
-  NodePtr created;
   for (std::size_t i = 0; i < count; ++i) {
     const Step& step = steps[i];
     if (const NodePtr* existing = Occurrence(**current, step)) {
@@ -189,16 +222,16 @@ NodePtr WalkCreating(const NodePtr& start, const Path& steps, std::size_t count,
       throw Error("no se puede crear " + StepText(step) + ": " + (*current)->name + " tiene " +
                   std::to_string(present) + " elementos " + std::string(step.name));
     }
-    created = NewChild(*current, step.name);
-    guard.Created(created);
-    current = &created;
+    current = &NewChild(*current, step.name);
+    guard.Created(*current);
   }
   return *current;
 }
 
-// The node the element steps reach, or the step that is missing and its parent.
+// The handle of the node the element steps reach, as WalkCreating gives it, or the step that is
+// missing and its parent.
 struct Walk {
-  NodePtr node;
+  const NodePtr* node = nullptr;
   const BindingNode* parent_of_missing = nullptr;
   const Step* missing = nullptr;
 };
@@ -210,7 +243,7 @@ Walk WalkExisting(const NodePtr& start, const Path& steps, std::size_t count) {
     if (next == nullptr) return Walk{nullptr, current->get(), &steps[i]};
     current = next;
   }
-  return Walk{*current};
+  return Walk{current};
 }
 
 [[noreturn]] void ThrowMissing(const Walk& walk) {
@@ -226,6 +259,25 @@ void RequireElementPath(const Path& steps, std::string_view path) {
   if (!steps.empty() && steps.back().attribute) {
     throw Error("la ruta '" + std::string(path) + "' señala un atributo, no un elemento");
   }
+}
+
+// The element the steps reach and the text value or attribute they select; throws when either is
+// missing.
+struct Value {
+  const BindingNode& element;
+  const std::string& text;
+};
+
+Value ValueAt(const NodePtr& start, const Path& steps) {
+  const Walk walk = WalkExisting(start, steps, ElementSteps(steps));
+  if (walk.node == nullptr) ThrowMissing(walk);
+  const BindingNode& element = **walk.node;
+  if (steps.empty() || !steps.back().attribute) return {element, element.text};
+  const std::string* value = element.FindAttribute(steps.back().name);
+  if (value == nullptr) {
+    throw Error("falta el atributo " + std::string(steps.back().name) + " en " + element.name);
+  }
+  return {element, *value};
 }
 
 void SetTextOn(BindingNode& node, std::string_view text) {
@@ -262,7 +314,7 @@ void SetAttributeOn(BindingNode& node, std::string_view name, std::string_view v
       throw Error("atributo " + std::string(name) + " de " + node.name + ": " + fault);
     }
   }
-  detail::PutAttribute(node, {"", std::string(name), std::string(value)});
+  detail::PutAttribute(node, name, value);
 }
 
 detail::schema::Kind ValueKind(const BindingNode& node) {
@@ -360,9 +412,9 @@ bool BindingElement::RemoveAttribute(std::string_view name) {
 bool BindingElement::Has(std::string_view path) const {
   const auto steps = ParsePath(path);
   const Walk walk = WalkExisting(node_, steps, ElementSteps(steps));
-  if (!walk.node) return false;
+  if (walk.node == nullptr) return false;
   return steps.empty() || !steps.back().attribute ||
-         walk.node->FindAttribute(steps.back().name) != nullptr;
+         (*walk.node)->FindAttribute(steps.back().name) != nullptr;
 }
 
 std::shared_ptr<BindingElement> BindingElement::Find(std::string_view path) const {
@@ -387,19 +439,11 @@ std::vector<std::shared_ptr<BindingElement>> BindingElement::Children() const {
 }
 
 std::string BindingElement::Get(std::string_view path) const {
-  const auto steps = ParsePath(path);
-  const Walk walk = WalkExisting(node_, steps, ElementSteps(steps));
-  if (!walk.node) ThrowMissing(walk);
-  if (steps.empty() || !steps.back().attribute) return walk.node->text;
-  const std::string* value = walk.node->FindAttribute(steps.back().name);
-  if (value == nullptr) {
-    throw Error("falta el atributo " + std::string(steps.back().name) + " en " + walk.node->name);
-  }
-  return *value;
+  return ValueAt(node_, ParsePath(path)).text;
 }
 
 BindingInteger BindingElement::GetInteger(std::string_view path) const {
-  const std::string text = Get(path);
+  const std::string& text = ValueAt(node_, ParsePath(path)).text;
   auto value = BindingInteger::TryParse(text);
   if (!value) {
     throw Error("el valor de " + std::string(path) + " no es un número entero: '" + text + "'");
@@ -408,7 +452,7 @@ BindingInteger BindingElement::GetInteger(std::string_view path) const {
 }
 
 BindingDecimal BindingElement::GetDecimal(std::string_view path) const {
-  const std::string text = Get(path);
+  const std::string& text = ValueAt(node_, ParsePath(path)).text;
   auto value = BindingDecimal::TryParse(text);
   if (!value) {
     throw Error("el valor de " + std::string(path) + " no es un número decimal: '" + text + "'");
@@ -417,9 +461,10 @@ BindingDecimal BindingElement::GetDecimal(std::string_view path) const {
 }
 
 BindingDateTime BindingElement::GetDateTime(std::string_view path) const {
-  const std::string text = Get(path);
-  const NodePtr node = FindNode(path);
-  const auto kind = DateKindOf(ValueKind(*node));
+  const auto steps = ParsePath(path);
+  const auto [element, text] = ValueAt(node_, steps);
+  RequireElementPath(steps, path);
+  const auto kind = DateKindOf(ValueKind(element));
   try {
     return kind ? BindingDateTime::Parse(text, *kind) : BindingDateTime::Parse(text);
   } catch (const Error& error) {
@@ -428,7 +473,7 @@ BindingDateTime BindingElement::GetDateTime(std::string_view path) const {
 }
 
 Bytes BindingElement::GetBytes(std::string_view path) const {
-  const std::string text = Get(path);
+  const std::string& text = ValueAt(node_, ParsePath(path)).text;
   try {
     return detail::DecodeBase64(text);
   } catch (const Error& error) {
@@ -447,11 +492,11 @@ std::shared_ptr<BindingElement> BindingElement::Append(std::string_view path) {
 BindingElement& BindingElement::Set(std::string_view path, std::string_view text) {
   const auto steps = ParsePath(path);
   CreationGuard guard;
-  const NodePtr target = WalkCreating(node_, steps, ElementSteps(steps), guard);
+  BindingNode& target = *WalkCreating(node_, steps, ElementSteps(steps), guard);
   if (!steps.empty() && steps.back().attribute) {
-    SetAttributeOn(*target, steps.back().name, text);
+    SetAttributeOn(target, steps.back().name, text);
   } else {
-    SetTextOn(*target, text);
+    SetTextOn(target, text);
   }
   guard.Commit();
   return *this;
@@ -469,15 +514,15 @@ BindingElement& BindingElement::Set(std::string_view path, const BindingDecimal&
   const auto steps = ParsePath(path);
   RequireElementPath(steps, path);
   CreationGuard guard;
-  const NodePtr target = WalkCreating(node_, steps, steps.size(), guard);
-  if (ValueKind(*target) == detail::schema::Kind::kInteger) {
+  BindingNode& target = *WalkCreating(node_, steps, steps.size(), guard);
+  if (ValueKind(target) == detail::schema::Kind::kInteger) {
     if (!value.IsInteger()) {
-      throw Error("valor de " + target->name + ": es un número entero y no admite " +
+      throw Error("valor de " + target.name + ": es un número entero y no admite " +
                   value.ToString());
     }
-    SetTextOn(*target, value.ToInteger().ToString());
+    SetTextOn(target, value.ToInteger().ToString());
   } else {
-    SetTextOn(*target, value.ToString());
+    SetTextOn(target, value.ToString());
   }
   guard.Commit();
   return *this;
@@ -487,13 +532,13 @@ BindingElement& BindingElement::Set(std::string_view path, const BindingDateTime
   const auto steps = ParsePath(path);
   RequireElementPath(steps, path);
   CreationGuard guard;
-  const NodePtr target = WalkCreating(node_, steps, steps.size(), guard);
-  const auto kind = DateKindOf(ValueKind(*target));
+  BindingNode& target = *WalkCreating(node_, steps, steps.size(), guard);
+  const auto kind = DateKindOf(ValueKind(target));
   if (kind && *kind != value.Kind()) {
-    throw Error("valor de " + target->name + ": debe ser " + DateKindName(*kind) + " y " +
+    throw Error("valor de " + target.name + ": debe ser " + DateKindName(*kind) + " y " +
                 value.ToString() + " es " + DateKindName(value.Kind()));
   }
-  SetTextOn(*target, value.ToString());
+  SetTextOn(target, value.ToString());
   guard.Commit();
   return *this;
 }
@@ -516,13 +561,15 @@ bool BindingElement::Remove(std::string_view path) {
   const auto steps = ParsePath(path);
   if (steps.empty()) throw Error("la ruta vacía no señala nada que quitar");
   const Walk walk = WalkExisting(node_, steps, ElementSteps(steps));
-  if (!walk.node) return false;
+  if (walk.node == nullptr) return false;
+  // Removing drops the parent's handle, which the walk points at.
+  const NodePtr node = *walk.node;
   if (steps.back().attribute) {
-    return std::make_shared<BindingElement>(walk.node)->RemoveAttribute(steps.back().name);
+    return std::make_shared<BindingElement>(node)->RemoveAttribute(steps.back().name);
   }
-  const auto parent = walk.node->parent.lock();
+  const auto parent = node->parent.lock();
   if (!parent) return false;
-  detail::RemoveChild(*parent, *walk.node);
+  detail::RemoveChild(*parent, *node);
   return true;
 }
 
@@ -541,14 +588,15 @@ std::shared_ptr<detail::BindingNode> BindingElement::RequireNode(std::string_vie
   const auto steps = ParsePath(path);
   RequireElementPath(steps, path);
   const Walk walk = WalkExisting(node_, steps, steps.size());
-  if (!walk.node) ThrowMissing(walk);
-  return walk.node;
+  if (walk.node == nullptr) ThrowMissing(walk);
+  return *walk.node;
 }
 
 std::shared_ptr<detail::BindingNode> BindingElement::FindNode(std::string_view path) const {
   const auto steps = ParsePath(path);
   RequireElementPath(steps, path);
-  return WalkExisting(node_, steps, steps.size()).node;
+  const Walk walk = WalkExisting(node_, steps, steps.size());
+  return walk.node != nullptr ? *walk.node : nullptr;
 }
 
 std::vector<std::shared_ptr<detail::BindingNode>> BindingElement::FindNodes(
@@ -557,12 +605,12 @@ std::vector<std::shared_ptr<detail::BindingNode>> BindingElement::FindNodes(
   RequireElementPath(steps, path);
   if (steps.empty()) return {node_};
   const Walk walk = WalkExisting(node_, steps, steps.size() - 1);
-  if (!walk.node) return {};
+  if (walk.node == nullptr) return {};
   if (steps.back().index != 0) {
-    const NodePtr* single = Occurrence(*walk.node, steps.back());
+    const NodePtr* single = Occurrence(**walk.node, steps.back());
     return single != nullptr ? std::vector<NodePtr>{*single} : std::vector<NodePtr>{};
   }
-  return Occurrences(*walk.node, steps.back().name);
+  return Occurrences(**walk.node, steps.back().name);
 }
 
 std::shared_ptr<detail::BindingNode> BindingElement::RequireItem(std::string_view path,
@@ -591,7 +639,7 @@ std::shared_ptr<detail::BindingNode> BindingElement::AppendNode(std::string_view
     throw Error("la ruta '" + std::string(path) + "' debe terminar en el nombre que se agrega");
   }
   CreationGuard guard;
-  const NodePtr parent = WalkCreating(node_, steps, steps.size() - 1, guard);
+  const NodePtr& parent = WalkCreating(node_, steps, steps.size() - 1, guard);
   NodePtr created = NewChild(parent, steps.back().name);
   guard.Commit();
   return created;
@@ -609,12 +657,34 @@ std::shared_ptr<detail::BindingNode> BindingElement::ReplaceNode(std::string_vie
   for (const auto& child : node_->children) {
     const bool same_choice =
         particle->choice_min >= 0 && child->particle != nullptr && child->Slot() == particle->slot;
-    if (child->name == name || same_choice) leaving.push_back(child);
+    if (SameName(child->name, name) || same_choice) leaving.push_back(child);
   }
   for (const auto& child : leaving) detail::RemoveChild(*node_, *child);
-  NodePtr created = detail::NewSchemaNode(*particle);
-  detail::InsertChild(node_, created);
-  return created;
+  return detail::InsertChild(node_, detail::NewSchemaNode(*particle));
 }
+
+namespace detail {
+
+std::shared_ptr<BindingNode> ElementNodes::Child(const BindingElement& element,
+                                                 std::string_view path) {
+  return element.RequireNode(path);
+}
+
+std::shared_ptr<BindingNode> ElementNodes::OptionalChild(const BindingElement& element,
+                                                         std::string_view path) {
+  return element.FindNode(path);
+}
+
+std::shared_ptr<BindingNode> ElementNodes::EnsureChild(BindingElement& element,
+                                                       std::string_view path) {
+  return element.CreateNode(path);
+}
+
+std::shared_ptr<BindingNode> ElementNodes::ReplaceChild(BindingElement& element,
+                                                        std::string_view name) {
+  return element.ReplaceNode(name);
+}
+
+}  // namespace detail
 
 }  // namespace QuarloCliente

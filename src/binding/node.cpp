@@ -87,19 +87,18 @@ std::shared_ptr<BindingNode> NewUntypedNode(std::string ns, std::string name) {
   return node;
 }
 
-void InsertChild(const std::shared_ptr<BindingNode>& parent, std::shared_ptr<BindingNode> child) {
+const std::shared_ptr<BindingNode>& InsertChild(const std::shared_ptr<BindingNode>& parent,
+                                                std::shared_ptr<BindingNode> child) {
   child->parent = parent;
   auto& children = parent->children;
-  if (parent->untyped || child->particle == nullptr) {
-    children.push_back(std::move(child));
-    return;
-  }
+  if (parent->untyped || child->particle == nullptr) return children.emplace_back(std::move(child));
   const int slot = child->Slot();
   std::size_t position = 0;
   for (std::size_t i = 0; i < children.size(); ++i) {
     if (children[i]->particle != nullptr && children[i]->Slot() <= slot) position = i + 1;
   }
-  children.insert(children.begin() + static_cast<std::ptrdiff_t>(position), std::move(child));
+  return *children.insert(children.begin() + static_cast<std::ptrdiff_t>(position),
+                          std::move(child));
 }
 
 void RemoveChild(BindingNode& parent, const BindingNode& child) {
@@ -111,15 +110,15 @@ void RemoveChild(BindingNode& parent, const BindingNode& child) {
   children.erase(found);
 }
 
-void PutAttribute(BindingNode& node, BindingAttribute attribute) {
+void PutAttribute(BindingNode& node, std::string_view name, std::string_view value) {
   for (BindingAttribute& existing : node.attributes) {
-    if (existing.ns == attribute.ns && existing.name == attribute.name) {
-      existing.value = std::move(attribute.value);
+    if (existing.ns.empty() && existing.name == name) {
+      existing.value.assign(value);
       return;
     }
   }
-  if (node.untyped || node.complex_type < 0 || !attribute.ns.empty()) {
-    node.attributes.push_back(std::move(attribute));
+  if (node.untyped || node.complex_type < 0) {
+    node.attributes.push_back({"", std::string(name), std::string(value)});
     return;
   }
   const auto declared = schema::Attributes(node.complex_type);
@@ -129,6 +128,7 @@ void PutAttribute(BindingNode& node, BindingAttribute attribute) {
     }
     return declared.size();
   };
+  BindingAttribute attribute{"", std::string(name), std::string(value)};
   const std::size_t own = rank(attribute);
   auto position = std::find_if(node.attributes.begin(), node.attributes.end(),
                                [&](const BindingAttribute& other) { return rank(other) > own; });

@@ -11,6 +11,10 @@
 
 #include "binding/schema.hpp"
 
+namespace QuarloCliente {
+class BindingElement;
+}
+
 namespace QuarloCliente::detail {
 
 struct BindingAttribute {
@@ -60,14 +64,17 @@ std::shared_ptr<BindingNode> NewSchemaNode(const schema::Particle& particle, boo
 std::shared_ptr<BindingNode> NewUntypedNode(std::string ns, std::string name);
 
 // Adds the child to a typed parent at its schema place (after the elements of its slot and of
-// every earlier slot), or at the end of an untyped parent.
-void InsertChild(const std::shared_ptr<BindingNode>& parent, std::shared_ptr<BindingNode> child);
+// every earlier slot), or at the end of an untyped parent. Returns the parent's handle of it,
+// valid until the parent's children change.
+const std::shared_ptr<BindingNode>& InsertChild(const std::shared_ptr<BindingNode>& parent,
+                                                std::shared_ptr<BindingNode> child);
 
 // Detaches the child from its parent; the child stays usable on its own.
 void RemoveChild(BindingNode& parent, const BindingNode& child);
 
-// Sets or adds an attribute, keeping the schema order of a typed element's attributes.
-void PutAttribute(BindingNode& node, BindingAttribute attribute);
+// Sets or adds an unqualified attribute, keeping the schema order of a typed element's
+// attributes.
+void PutAttribute(BindingNode& node, std::string_view name, std::string_view value);
 
 // What is wrong with the order and number of a typed element's children.
 enum class ContentIssue { kUnknown, kOutOfOrder, kTooMany, kMissing };
@@ -94,6 +101,19 @@ std::vector<ValueProblem> CheckAttributesAndValue(const BindingNode& node, bool 
 // Every fault of the subtree against the schema, each prefixed with the path of its element.
 void CollectProblems(const BindingNode& node, const std::string& path,
                      std::vector<std::string>& problems);
+
+// The nodes behind the typed getters of BindingElement (Child, OptionalChild, EnsureChild,
+// ReplaceChild), for the library's own fills that reach many elements of one document: a handle
+// made on the stack from the node spares the shared handle each getter allocates, and sets the
+// same values through the same checks.
+struct ElementNodes {
+  static std::shared_ptr<BindingNode> Child(const BindingElement& element, std::string_view path);
+  // nullptr when absent.
+  static std::shared_ptr<BindingNode> OptionalChild(const BindingElement& element,
+                                                    std::string_view path);
+  static std::shared_ptr<BindingNode> EnsureChild(BindingElement& element, std::string_view path);
+  static std::shared_ptr<BindingNode> ReplaceChild(BindingElement& element, std::string_view name);
+};
 
 inline constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 

@@ -17,6 +17,10 @@ constexpr bool IsXmlSpace(char c) {
 // taken as name characters without further check.
 bool IsNcName(std::string_view text);
 
+// The length of the name without colon the text starts with, 0 when it starts with none; a
+// path's steps are read with it, without looking for their end first.
+std::size_t NameLength(std::string_view text);
+
 // The text without leading and trailing XML whitespace.
 std::string_view TrimXmlSpace(std::string_view text);
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +21,7 @@ namespace {
 
 using detail::TrimXmlSpace;
 
-bool IsDigit(char c) {
+constexpr bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
@@ -72,29 +73,64 @@ DecimalParts SplitDecimal(std::string_view canonical) {
   return parts;
 }
 
-// Appends the number zero-padded to `width` digits, as "%0*d" writes it; the fields of a valid
-// date always fit, and formatting sits on the path of every date a document sets and checks.
-void AppendPadded(std::string& text, int value, int width) {
-  int limit = 1;
-  for (int i = 0; i < width; ++i) limit *= 10;
-  if (value < 0 || value >= limit) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-    text += buffer;
-    return;
+// The text of a date being formatted, built in place: every date a document sets is formatted,
+// and checked, on its way in, and a date-time is longer than a string holds without allocating.
+class DateText {
+ public:
+  // Appends the number zero-padded to `width` digits, as "%0*d" writes it; the fields of a valid
+  // date always fit.
+  void AppendPadded(int value, int width) {
+    int limit = 1;
+    for (int i = 0; i < width; ++i) limit *= 10;
+    if (value < 0 || value >= limit) {
+      size_ += static_cast<std::size_t>(
+          std::snprintf(buffer_ + size_, sizeof buffer_ - size_, "%0*d", width, value));
+      return;
+    }
+    for (int i = width; i-- > 0; value /= 10) {
+      buffer_[size_ + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    }
+    size_ += static_cast<std::size_t>(width);
   }
-  const std::size_t end = text.size() + static_cast<std::size_t>(width);
-  text.resize(end, '0');
-  for (std::size_t i = end; value > 0; value /= 10) {
-    text[--i] = static_cast<char>('0' + value % 10);
-  }
+  void Append(char c) { buffer_[size_++] = c; }
+  std::string_view View() const { return std::string_view(buffer_, size_); }
+  std::string ToString() const { return std::string(View()); }
+
+ private:
+  // Six fields of at most eleven characters (an int) and their five separators.
+  char buffer_[6 * 11 + 5 + 1];
+  std::size_t size_ = 0;
+};
+
+// The sortable form of a value, Format("s"); the bounds of a date type are compared with it.
+DateText SortableText(const BindingDateTime& value) {
+  DateText text;
+  text.AppendPadded(value.Year(), 4);
+  if (value.Kind() == BindingDateTimeKind::XsGYear) return text;
+  text.Append('-');
+  text.AppendPadded(value.Month(), 2);
+  if (value.Kind() == BindingDateTimeKind::XsGYearMonth) return text;
+  text.Append('-');
+  text.AppendPadded(value.Day(), 2);
+  if (value.Kind() == BindingDateTimeKind::XsDate) return text;
+  text.Append('T');
+  text.AppendPadded(value.Hour(), 2);
+  text.Append(':');
+  text.AppendPadded(value.Minute(), 2);
+  text.Append(':');
+  text.AppendPadded(value.Second(), 2);
+  return text;
 }
 
 // A fixed-width run of digits at the start of a text, consumed from it.
 bool TakeNumber(std::string_view& text, std::size_t width, int& value) {
-  if (text.size() < width || !AllDigits(text.substr(0, width))) return false;
-  value = 0;
-  for (std::size_t i = 0; i < width; ++i) value = value * 10 + (text[i] - '0');
+  if (text.size() < width) return false;
+  int number = 0;
+  for (std::size_t i = 0; i < width; ++i) {
+    if (!IsDigit(text[i])) return false;
+    number = number * 10 + (text[i] - '0');
+  }
+  value = number;
   text.remove_prefix(width);
   return true;
 }
@@ -192,16 +228,39 @@ Tipo ParseTipo(std::string_view text, std::string_view owner) {
 
 namespace detail {
 
-bool IsNcName(std::string_view text) {
-  const auto start = [](unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-  };
-  if (text.empty() || !start(static_cast<unsigned char>(text.front()))) return false;
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (!start(byte) && !IsDigit(c) && c != '-' && c != '.') return false;
+namespace {
+
+// What each byte may be in a name; every path step and attribute set is checked against it.
+enum class NameByte : std::uint8_t { kNone, kStart, kInside };
+
+constexpr std::array<NameByte, 256> kNameBytes = [] {
+  std::array<NameByte, 256> table{};
+  for (std::size_t byte = 0; byte < table.size(); ++byte) {
+    const auto c = static_cast<char>(byte);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || byte >= 0x80) {
+      table[byte] = NameByte::kStart;
+    } else if (IsDigit(c) || c == '-' || c == '.') {
+      table[byte] = NameByte::kInside;
+    }
   }
-  return true;
+  return table;
+}();
+
+NameByte NameByteOf(char c) {
+  return kNameBytes[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
+std::size_t NameLength(std::string_view text) {
+  if (text.empty() || NameByteOf(text.front()) != NameByte::kStart) return 0;
+  std::size_t length = 1;
+  while (length < text.size() && NameByteOf(text[length]) != NameByte::kNone) ++length;
+  return length;
+}
+
+bool IsNcName(std::string_view text) {
+  return !text.empty() && NameLength(text) == text.size();
 }
 
 std::string_view TrimXmlSpace(std::string_view text) {
@@ -230,7 +289,9 @@ std::optional<BindingInteger> BindingInteger::TryParse(std::string_view text) {
   if (text.empty() || !AllDigits(text)) return std::nullopt;
   const std::string_view digits = StripLeadingZeros(text);
   BindingInteger result;
-  result.text_ = (negative && digits != "0" ? "-" : "") + std::string(digits);
+  result.text_.clear();
+  if (negative && digits != "0") result.text_ += '-';
+  result.text_ += digits;
   return result;
 }
 
@@ -289,8 +350,9 @@ std::optional<BindingDecimal> BindingDecimal::TryParse(std::string_view text) {
   fraction = fraction.empty() ? "0" : StripTrailingZeros(fraction);
   const bool zero = integer == "0" && fraction == "0";
   BindingDecimal result;
-  result.text_ =
-      (negative && !zero ? "-" : "") + std::string(integer) + "." + std::string(fraction);
+  result.text_.clear();
+  if (negative && !zero) result.text_ += '-';
+  result.text_.append(integer).append(1, '.').append(fraction);
   return result;
 }
 
@@ -473,30 +535,14 @@ QuarloCliente::Date BindingDateTime::ToDate() const {
 std::string BindingDateTime::ToString() const {
   std::string text = Format("s");
   if (kind_ == BindingDateTimeKind::XsDateTime) text += fraction_;
-  return text + zone_;
+  text += zone_;
+  return text;
 }
 
 std::string BindingDateTime::Format(std::string_view code) const {
   if (code.size() > 1) return FormatDate(ToDate(), code);
   if (code != "s") throw Error("el formato de fecha '" + std::string(code) + "' no existe");
-  // Built in place: every date a document sets is written, and checked, through here.
-  std::string text;
-  if (kind_ == BindingDateTimeKind::XsDateTime) text.reserve(19);
-  AppendPadded(text, year_, 4);
-  if (kind_ == BindingDateTimeKind::XsGYear) return text;
-  text += '-';
-  AppendPadded(text, month_, 2);
-  if (kind_ == BindingDateTimeKind::XsGYearMonth) return text;
-  text += '-';
-  AppendPadded(text, day_, 2);
-  if (kind_ == BindingDateTimeKind::XsDate) return text;
-  text += 'T';
-  AppendPadded(text, hour_, 2);
-  text += ':';
-  AppendPadded(text, minute_, 2);
-  text += ':';
-  AppendPadded(text, second_, 2);
-  return text;
+  return SortableText(*this).ToString();
 }
 
 template <>
@@ -531,7 +577,7 @@ std::string TipoDTEText(TipoDTEBoleta tipo) {
 
 std::string NormalizeBase64(std::string_view text) {
   const std::string_view trimmed = TrimXmlSpace(text);
-  if (trimmed.empty() || trimmed == "==") return "";
+  if (trimmed.empty() || trimmed == "==") return {};
   return detail::EncodeBase64(detail::DecodeBase64(trimmed));
 }
 
@@ -647,20 +693,20 @@ std::string CheckBounds(const schema::SimpleType& type, const NumericFacets<Numb
     return "el valor " + value.ToString() + " es mayor que el máximo " +
            std::string(type.max_inclusive);
   }
-  return "";
+  return {};
 }
 
 template <class Number>
 std::string CheckEnumeration(const schema::SimpleType& type, const NumericFacets<Number>* facets,
                              const Number& value) {
-  if (type.enumeration_count == 0) return "";
+  if (type.enumeration_count == 0) return {};
   if (facets != nullptr) {
     if (std::find(facets->allowed.begin(), facets->allowed.end(), value) != facets->allowed.end()) {
-      return "";
+      return {};
     }
   } else {
     for (std::string_view allowed : schema::Enumerations(type)) {
-      if (Number(allowed) == value) return "";
+      if (Number(allowed) == value) return {};
     }
   }
   return "el valor " + value.ToString() + " no es uno de los permitidos (" +
@@ -676,7 +722,7 @@ std::string CheckDigits(const schema::SimpleType& type, std::size_t total, std::
     return "el valor tiene " + std::to_string(fraction) + " decimales y el máximo es " +
            std::to_string(type.fraction_digits);
   }
-  return "";
+  return {};
 }
 
 std::string CheckInteger(int simple_type, std::string_view text) {
@@ -705,16 +751,18 @@ std::string CheckDate(const schema::SimpleType& type, std::string_view text,
                       BindingDateTimeKind kind) {
   const auto value = BindingDateTime::TryParse(text, kind);
   if (!value) return Quoted(text) + " no es " + KindDescription(kind);
-  if (type.min_inclusive.empty() && type.max_inclusive.empty()) return "";
+  if (type.min_inclusive.empty() && type.max_inclusive.empty()) return {};
   // Bounds compare the sortable text, which orders like the values when zones are left aside.
-  const std::string sortable = value->Format("s");
-  if (!type.min_inclusive.empty() && sortable < type.min_inclusive) {
-    return "la fecha " + sortable + " es anterior al mínimo " + std::string(type.min_inclusive);
+  const DateText sortable = SortableText(*value);
+  if (!type.min_inclusive.empty() && sortable.View() < type.min_inclusive) {
+    return "la fecha " + sortable.ToString() + " es anterior al mínimo " +
+           std::string(type.min_inclusive);
   }
-  if (!type.max_inclusive.empty() && sortable > type.max_inclusive) {
-    return "la fecha " + sortable + " es posterior al máximo " + std::string(type.max_inclusive);
+  if (!type.max_inclusive.empty() && sortable.View() > type.max_inclusive) {
+    return "la fecha " + sortable.ToString() + " es posterior al máximo " +
+           std::string(type.max_inclusive);
   }
-  return "";
+  return {};
 }
 
 std::string CheckString(const schema::SimpleType& type, std::string_view text) {
@@ -741,7 +789,7 @@ std::string CheckString(const schema::SimpleType& type, std::string_view text) {
   if (!type.pattern.empty() && !MatchesPattern(type.pattern, text)) {
     return Quoted(text) + " no tiene la forma " + std::string(type.pattern);
   }
-  return "";
+  return {};
 }
 
 }  // namespace
@@ -764,28 +812,34 @@ std::string CheckValue(int simple_type, std::string_view text) {
     case schema::Kind::kBase64:
       try {
         DecodeBase64(text);
-        return "";
+        return {};
       } catch (const Error&) {
         return Quoted(text) + " no es Base64 válido";
       }
     case schema::Kind::kId:
-      return IsNcName(TrimXmlSpace(text)) ? "" : Quoted(text) + " no es un identificador XML";
+      return IsNcName(TrimXmlSpace(text)) ? std::string()
+                                          : Quoted(text) + " no es un identificador XML";
     case schema::Kind::kBoolean: {
       const std::string_view value = TrimXmlSpace(text);
       return value == "true" || value == "false" || value == "1" || value == "0"
-                 ? ""
+                 ? std::string()
                  : Quoted(text) + " no es un valor lógico (true, false, 1 o 0)";
     }
     case schema::Kind::kUri:
     case schema::Kind::kString:
       return CheckString(type, text);
   }
-  return "";
+  return {};
 }
 
 std::string CheckXmlCharacters(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
+    // Nearly every value is printable ASCII, which needs no decoding.
+    if (lead >= 0x20 && lead < 0x80) {
+      ++i;
+      continue;
+    }
     std::size_t length = 0;
     unsigned long code = 0;
     if (lead < 0x80) {
@@ -822,10 +876,13 @@ std::string CheckXmlCharacters(std::string_view text) {
     }
     i += length;
   }
-  return "";
+  return {};
 }
 
 bool SameValue(int simple_type, std::string_view a, std::string_view b) {
+  // A fixed attribute is nearly always set to its own spelling, which is its value whatever the
+  // type, valid or not.
+  if (a == b) return true;
   switch (schema::Simple(simple_type).kind) {
     case schema::Kind::kInteger:
     case schema::Kind::kDecimal: {

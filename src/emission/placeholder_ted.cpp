@@ -1,5 +1,6 @@
 #include <quarlo/servicio.hpp>
 
+#include "binding/node.hpp"
 #include "emission/emission.hpp"
 
 namespace QuarloCliente {
@@ -24,16 +25,30 @@ std::string_view FirstCharacters(std::string_view text, std::size_t count) {
   return text;
 }
 
+// The issue date as a stamp holds it, without the time zone a loaded date may carry.
+BindingDateTime StampDate(const BindingDateTime& issued) {
+  // Only an issue date the schema does not type (kept by a lenient load) can be of another kind,
+  // and no other kind reads as a date: this throws what reading it as one throws.
+  if (issued.Kind() != BindingDateTimeKind::XsDate) {
+    return BindingDateTime::Parse(issued.Format("s"), BindingDateTimeKind::XsDate);
+  }
+  return BindingDateTime::FromDate(issued.Year(), issued.Month(), issued.Day());
+}
+
+// The fill reaches some twenty elements: their handles live on the stack, not each in its own
+// allocation as the typed getters return them, and set the same values through the same checks.
+using detail::ElementNodes;
+
 template <class Forma>
 void FillPlaceholderCaf(TedCAF<Forma>& caf) {
   caf.SetVersion("1.0");
-  const auto da = caf.DA();
-  da->SetRE("00000000-K").SetRS("A").SetTDPlaceholder();
-  da->RNG()->SetD(BindingInteger("1")).SetH(BindingInteger("1"));
-  da->SetFA(BindingDateTime::FromDate(2010, 1, 1));
-  da->CrearRSAPK()->SetM("==").SetE("==");
-  da->SetIDK(0);
-  caf.FRMA()->SetAlgoritmo("SHA1withRSA").SetValor("==");
+  TedDA<Forma> da(ElementNodes::Child(caf, "DA"));
+  da.SetRE("00000000-K").SetRS("A").SetTDPlaceholder();
+  RangoFolios(ElementNodes::Child(da, "RNG")).SetD(BindingInteger("1")).SetH(BindingInteger("1"));
+  da.SetFA(BindingDateTime::FromDate(2010, 1, 1));
+  ClavePublicaRSA(ElementNodes::ReplaceChild(da, "RSAPK")).SetM("==").SetE("==");
+  da.SetIDK(0);
+  FirmaTimbre(ElementNodes::Child(caf, "FRMA")).SetAlgoritmo("SHA1withRSA").SetValor("==");
 }
 
 // The stamp the service replaces: issuer, type, folio, date and receiver of the document, dummy
@@ -42,32 +57,37 @@ template <class Forma>
 void FillPlaceholderStamp(FormaDte<Forma>& form, std::string_view rsr,
                           const typename Forma::Monto& mnt) {
   form.SetID("ID_1");
-  const auto encabezado = form.Encabezado();
-  const auto idDoc = encabezado->IdDoc();
+  const EncabezadoDte<Forma> encabezado(ElementNodes::Child(form, "Encabezado"));
+  const IdDocDte<Forma> idDoc(ElementNodes::Child(encabezado, "IdDoc"));
   // A document loaded without a stamp, the usual case since the service stamps it, has no TED
-  // to fill: its parts are created at their schema places.
-  for (const char* part : {"TED/DD/CAF/DA/RNG", "TED/DD/CAF/FRMA", "TED/FRMT"}) form.Element(part);
-  const auto ted = form.TED();
-  ted->SetVersion("1.0");
-  const auto dd = ted->DD();
-  dd->SetRE(encabezado->Emisor()->RUTEmisor());
-  dd->SetTD(idDoc->TipoDTE());
-  dd->SetF(idDoc->Folio());
-  dd->SetFE(BindingDateTime::Parse(idDoc->FchEmis().Format("s"), BindingDateTimeKind::XsDate));
-  dd->SetRR(encabezado->Receptor()->RUTRecep());
-  dd->SetRSR(rsr).SetMNT(mnt).SetIT1("IT1");
-  FillPlaceholderCaf(*dd->CAF());
-  dd->SetTSTED(PlaceholderMoment());
-  ted->FRMT()->SetAlgoritmo("SHA1withRSA").SetValor("==");
+  // to fill: its parts are created at their schema places. A new TED comes with all of them, so
+  // reaching the form's TED once (past its detail lines) creates what walking the whole path
+  // from the form would.
+  TedDte<Forma> ted(ElementNodes::EnsureChild(form, "TED"));
+  for (const char* part : {"DD/CAF/DA/RNG", "DD/CAF/FRMA", "FRMT"}) {
+    ElementNodes::EnsureChild(ted, part);
+  }
+  ted.SetVersion("1.0");
+  TedDD<Forma> dd(ElementNodes::Child(ted, "DD"));
+  dd.SetRE(EmisorDte(ElementNodes::Child(encabezado, "Emisor")).RUTEmisor());
+  dd.SetTD(idDoc.TipoDTE());
+  dd.SetF(idDoc.Folio());
+  dd.SetFE(StampDate(idDoc.FchEmis()));
+  dd.SetRR(ReceptorDte(ElementNodes::Child(encabezado, "Receptor")).RUTRecep());
+  dd.SetRSR(rsr).SetMNT(mnt).SetIT1("IT1");
+  TedCAF<Forma> caf(ElementNodes::Child(dd, "CAF"));
+  FillPlaceholderCaf(caf);
+  dd.SetTSTED(PlaceholderMoment());
+  FirmaTimbre(ElementNodes::Child(ted, "FRMT")).SetAlgoritmo("SHA1withRSA").SetValor("==");
 }
 
 // Liquidacion and Exportaciones carry the receiver's name and the total in their stamp.
 template <class Forma>
 void FillStampWithReceiverAndTotal(FormaDte<Forma>& form) {
-  const auto encabezado = form.Encabezado();
-  const std::string name = encabezado->Receptor()->RznSocRecep();
+  const EncabezadoDte<Forma> encabezado(ElementNodes::Child(form, "Encabezado"));
+  const std::string name = ReceptorDte(ElementNodes::Child(encabezado, "Receptor")).RznSocRecep();
   FillPlaceholderStamp(form, FirstCharacters(name, kStampedNameLength),
-                       encabezado->Totales()->MntTotal());
+                       TotalesDte<Forma>(ElementNodes::Child(encabezado, "Totales")).MntTotal());
   form.SetTmstFirma(PlaceholderMoment());
 }
 
@@ -77,21 +97,26 @@ namespace detail {
 
 void FillDtePlaceholderTed(DteDocumentBinding& dte) {
   dte.SetVersion(BindingDecimal("1.0"));
-  if (const auto documento = dte.Documento()) {
-    FillPlaceholderStamp(*documento, "RSR", BindingInteger(0));
-    documento->SetTmstFirma(PlaceholderMoment());
-  } else if (const auto liquidacion = dte.Liquidacion()) {
-    FillStampWithReceiverAndTotal(*liquidacion);
-  } else if (const auto exportaciones = dte.Exportaciones()) {
-    FillStampWithReceiverAndTotal(*exportaciones);
+  if (auto documento_node = ElementNodes::OptionalChild(dte, "Documento")) {
+    DocumentoDte documento(std::move(documento_node));
+    FillPlaceholderStamp(documento, "RSR", BindingInteger(0));
+    documento.SetTmstFirma(PlaceholderMoment());
+  } else if (auto liquidacion_node = ElementNodes::OptionalChild(dte, "Liquidacion")) {
+    LiquidacionDte liquidacion(std::move(liquidacion_node));
+    FillStampWithReceiverAndTotal(liquidacion);
+  } else if (auto exportaciones_node = ElementNodes::OptionalChild(dte, "Exportaciones")) {
+    ExportacionesDte exportaciones(std::move(exportaciones_node));
+    FillStampWithReceiverAndTotal(exportaciones);
   }
 }
 
 void FillBoletaPlaceholderTed(BoletaDocumentBinding& boleta) {
   boleta.SetVersion(BindingDecimal("1.0"));
-  const auto documento = boleta.Documento();
-  const std::int32_t total = documento->Encabezado()->Totales()->MntTotal().ToInt32();
-  FillPlaceholderStamp(*documento, "RSR", BindingInteger(total));
+  DocumentoBoleta documento(ElementNodes::Child(boleta, "Documento"));
+  const EncabezadoDte<FormaBoleta> encabezado(ElementNodes::Child(documento, "Encabezado"));
+  const std::int32_t total =
+      TotalesDte<FormaBoleta>(ElementNodes::Child(encabezado, "Totales")).MntTotal().ToInt32();
+  FillPlaceholderStamp(documento, "RSR", BindingInteger(total));
 }
 
 }  // namespace detail

@@ -219,10 +219,35 @@ TEST(BindingElementTest, PathsReadAndRemoveWithoutCreating) {
   EXPECT_FALSE(doc->Encabezado()->Has("Transporte"));
   EXPECT_TRUE(doc->FindAll("Detalle").empty());
 
-  for (const char* bad : {"a//b", "/a", "a/", "Detalle[0]", "Detalle[x]", "@ID/x", "1a", "a[2"}) {
+  // A step's name is read up to the first byte no name holds, which must end the step or open
+  // its index.
+  for (const char* bad : {"a//b",
+                          "/a",
+                          "a/",
+                          "Detalle[0]",
+                          "Detalle[x]",
+                          "@ID/x",
+                          "1a",
+                          "a[2",
+                          "@",
+                          "@ID[1]",
+                          "a b",
+                          "a]",
+                          "Detalle[1]x",
+                          "Detalle[1]]",
+                          "Detalle[+1]",
+                          "Detalle[1/2]",
+                          "Detalle[1000000000]",
+                          "Detalle[1]/",
+                          "-a",
+                          "a:b"}) {
     EXPECT_EQ(ErrorOf([&] { doc->Find(bad); }), "la ruta '" + std::string(bad) + "' no es válida")
         << bad;
   }
+  EXPECT_EQ(doc->Find("Detalle[999999999]/NroLinDet"), nullptr);
+  Personalizados campos;
+  campos.Set("_a.b-1/Año/@ñ", "v");
+  EXPECT_EQ(campos.Get("_a.b-1[1]/Año/@ñ"), "v");
 
   doc->Set("@ID", "ID_1").Set("Encabezado/IdDoc/Folio", 7);
   EXPECT_EQ(doc->ID(), "ID_1");

@@ -3,6 +3,7 @@
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
 #include <limits>
 #include <mutex>
 #include <quarlo/error.hpp>
@@ -26,6 +27,94 @@ int CheckedSize(std::string_view text) {
   return static_cast<int>(text.size());
 }
 
+bool ReadsBytesAsCharacters(std::string_view text) {
+  const auto* start = reinterpret_cast<const unsigned char*>(text.data());
+  const xmlCharEncoding detected =
+      xmlDetectCharEncoding(start, static_cast<int>(std::min<std::size_t>(text.size(), 4)));
+  return detected == XML_CHAR_ENCODING_NONE || detected == XML_CHAR_ENCODING_UTF8;
+}
+
+// libxml2's pull parser took a NUL byte for the end of the text: an answer followed by a NUL and
+// anything else was read as the answer alone. The push parser reads to the end and refuses it, so
+// text whose characters are bytes (UTF-8 or a single-byte encoding) is cut at its first NUL, as
+// the pull parser saw it. Text in a wider encoding has NUL bytes inside its characters and is left
+// whole.
+std::string_view AsThePullParserSawIt(std::string_view text, bool forcedUtf8) {
+  if (!forcedUtf8 && !ReadsBytesAsCharacters(text)) return text;
+  return text.substr(0, text.find('\0'));
+}
+
+// The pull parser records on the document what it found; the push parser does not.
+void MarkAsThePullParserDoes(xmlDoc& doc, const xmlParserCtxt& parser) {
+  doc.properties |= XML_DOC_WELLFORMED;
+  if (parser.valid) doc.properties |= XML_DOC_DTDVALID;
+  if (parser.nsWellFormed) doc.properties |= XML_DOC_NSVALID;
+}
+
+struct ParserFree {
+  void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
+};
+using ParserPtr = std::unique_ptr<xmlParserCtxt, ParserFree>;
+
+// What a thread's parser may keep from the texts it has read before it is replaced: the names
+// in its dictionary, and the depth its element stacks have grown to. Without a bound, answers
+// full of distinct names or deeply nested would grow the parser for as long as its thread lives.
+constexpr int kMaxRememberedNames = 4096;
+constexpr int kMaxRememberedDepth = 1024;
+
+// Each thread keeps a parser for each way it parses: setting a parser up costs more than parsing
+// a short answer. A parser serves one set of options only, because libxml2 never clears an
+// option once set. It is fed the whole text as one final chunk, which also spares the pull
+// parser's per-token attempts to read more from a memory buffer that has no more. Documents are
+// built without the parser's dictionary (XML_PARSE_NODICT) so that they own all their strings
+// and may outlive the parser or be freed on another thread.
+class ReusedParser {
+ public:
+  ReusedParser(const char* encoding, int options)
+      : encoding_(encoding), options_(options | XML_PARSE_NODICT) {}
+
+  XmlDocPtr Parse(std::string_view whole) {
+    CheckedSize(whole);
+    const std::string_view text = AsThePullParserSawIt(whole, encoding_ != nullptr);
+    const int size = static_cast<int>(text.size());
+    if (!parser_) parser_.reset(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
+    if (!parser_) return nullptr;
+    xmlParserCtxt* parser = parser_.get();
+    XmlDocPtr doc;
+    if (xmlCtxtResetPush(parser, text.data(), size, nullptr, encoding_) == 0) {
+      xmlCtxtUseOptions(parser, options_);
+      xmlParseChunk(parser, nullptr, 0, 1);
+      doc.reset(parser->myDoc);
+      parser->myDoc = nullptr;
+      if (!parser->wellFormed) doc.reset();
+      if (doc) MarkAsThePullParserDoes(*doc, *parser);
+    }
+    Release();
+    return doc;
+  }
+
+ private:
+  // Drops what the last parse left behind (the copy of its text above all) rather than keep it
+  // until the next one.
+  void Release() {
+    xmlCtxtReset(parser_.get());
+    if (xmlDictSize(parser_->dict) > kMaxRememberedNames ||
+        parser_->nodeMax > kMaxRememberedDepth || parser_->nameMax > kMaxRememberedDepth) {
+      parser_.reset();
+    }
+  }
+
+  const char* encoding_;
+  int options_;
+  ParserPtr parser_;
+};
+
+XmlDocPtr ParseOnThisThread(ReusedParser& parser, std::string_view text) {
+  EnsureXmlInitialised();
+  if (text.empty()) return nullptr;
+  return parser.Parse(text);
+}
+
 }  // namespace
 
 void EnsureXmlInitialised() {
@@ -37,16 +126,13 @@ void EnsureXmlInitialised() {
 }
 
 XmlDocPtr ParseNetworkXml(std::string_view bytes) {
-  EnsureXmlInitialised();
-  if (bytes.empty()) return nullptr;
-  return XmlDocPtr(xmlReadMemory(bytes.data(), CheckedSize(bytes), nullptr, nullptr, kSafeOptions));
+  thread_local ReusedParser parser(nullptr, kSafeOptions);
+  return ParseOnThisThread(parser, bytes);
 }
 
 XmlDocPtr ParseHeldXml(std::string_view utf8) {
-  EnsureXmlInitialised();
-  if (utf8.empty()) return nullptr;
-  return XmlDocPtr(xmlReadMemory(utf8.data(), CheckedSize(utf8), nullptr, "UTF-8",
-                                 kSafeOptions | XML_PARSE_IGNORE_ENC));
+  thread_local ReusedParser parser("UTF-8", kSafeOptions | XML_PARSE_IGNORE_ENC);
+  return ParseOnThisThread(parser, utf8);
 }
 
 std::string_view LeadingDeclaration(std::string_view text) {

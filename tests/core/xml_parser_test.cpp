@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "core/selector.hpp"
+#include "core/xml.hpp"
+
+namespace QuarloCliente::detail {
+namespace {
+
+// Each thread reuses its parsers from text to text: nothing of one text may show in the next.
+
+std::string TextAt(const XmlDocPtr& doc, std::string_view name) {
+  const xmlNode* node = doc ? SelectFirstElement(doc.get(), "//" + std::string(name)) : nullptr;
+  return node == nullptr ? "<none>" : NodeText(node);
+}
+
+TEST(ReusedParser, MalformedOrForeignTextLeavesNothingBehind) {
+  EXPECT_EQ(ParseNetworkXml("<R><Result>1</R>"), nullptr);
+  EXPECT_EQ(TextAt(ParseNetworkXml("<R><Result>0</Result></R>"), "Result"), "0");
+  // Thousands of distinct names, then an ordinary answer.
+  std::string names = "<R>";
+  for (int i = 0; i < 5000; ++i) names += "<N" + std::to_string(i) + "/>";
+  ASSERT_NE(ParseNetworkXml(names + "</R>"), nullptr);
+  EXPECT_EQ(TextAt(ParseNetworkXml("<R><Result>0</Result></R>"), "Result"), "0");
+}
+
+TEST(ReusedParser, EachTextIsDecodedByItsOwnDeclaration) {
+  const std::string latin1 =
+      "<?xml version=\"1.0\" "
+      "encoding=\"ISO-8859-1\"?><R><Description>\xD1u\xF1oa</Description></R>";
+  EXPECT_EQ(TextAt(ParseNetworkXml(latin1), "Description"), "Ñuñoa");
+  EXPECT_EQ(TextAt(ParseNetworkXml("<R><Description>Ñuñoa</Description></R>"), "Description"),
+            "Ñuñoa");
+  // Held text ignores its declaration; the next answer from the network must not.
+  EXPECT_EQ(TextAt(ParseHeldXml("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R>Ñ</R>"), "R"),
+            "Ñ");
+  EXPECT_EQ(TextAt(ParseNetworkXml(latin1), "Description"), "Ñuñoa");
+}
+
+TEST(ReusedParser, DeclarationsOfOneDocumentTypeDoNotCarryOver) {
+  const XmlDocPtr typed = ParseNetworkXml(
+      "<!DOCTYPE R [<!ENTITY e \"x\"><!ATTLIST Result xmlns CDATA \"urn:leak\">]>"
+      "<R><Result>&e;</Result></R>");
+  ASSERT_NE(typed, nullptr);
+  const XmlDocPtr plain = ParseNetworkXml("<R><Result>0</Result></R>");
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(SelectFirstElement(plain.get(), "//Result")->ns, nullptr);
+  EXPECT_EQ(ParseNetworkXml("<R><Result>&e;</Result></R>"), nullptr);
+}
+
+// The rule the library has always followed: a NUL byte ends a text of single-byte characters.
+TEST(ReusedParser, NulEndsByteTextButNotWideText) {
+  EXPECT_NE(ParseNetworkXml(std::string("<R/>\0junk", 9)), nullptr);
+  EXPECT_EQ(ParseNetworkXml(std::string("<R>\0</R>", 8)), nullptr);
+  EXPECT_NE(ParseHeldXml(std::string("<R/>\0junk", 9)), nullptr);
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("<R>\xD1</R>")) utf16 += std::string{c, '\0'};
+  EXPECT_EQ(TextAt(ParseNetworkXml(utf16), "R"), "Ñ");
+}
+
+TEST(ReusedParser, DocumentsOutliveTheThreadThatParsedThem) {
+  XmlDocPtr doc;
+  std::thread([&] { doc = ParseNetworkXml("<R><Result>0</Result></R>"); }).join();
+  EXPECT_EQ(TextAt(doc, "Result"), "0");
+}
+
+}  // namespace
+}  // namespace QuarloCliente::detail

@@ -168,7 +168,32 @@ std::string NodeXml(const xmlNode* node) {
   return std::string(View(xmlBufferContent(buffer.get())));
 }
 
+namespace {
+
+bool IsText(const xmlNode* node) {
+  return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+}
+
+// An element whose children are all text, as the fields of an answer are, read straight from its
+// text nodes; anything else (nested elements, entity references) through libxml2's own walk.
+bool HoldsOnlyText(const xmlNode* node) {
+  if (node->type != XML_ELEMENT_NODE) return false;
+  for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (!IsText(child)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string NodeText(const xmlNode* node) {
+  if (HoldsOnlyText(node)) {
+    std::string text;
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+      text.append(View(child->content));
+    }
+    return text;
+  }
   XmlCharPtr content(xmlNodeGetContent(node));
   return std::string(View(content.get()));
 }

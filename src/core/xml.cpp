@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <quarlo/error.hpp>
 
 namespace QuarloCliente::detail {
@@ -27,6 +28,10 @@ int CheckedSize(std::string_view text) {
   return static_cast<int>(text.size());
 }
 
+// Where a text comes from decides how its encoding is found: from its first bytes and its
+// declaration for an answer, always UTF-8 for text the library holds.
+enum class Source { Network, Held };
+
 bool ReadsBytesAsCharacters(std::string_view text) {
   const auto* start = reinterpret_cast<const unsigned char*>(text.data());
   const xmlCharEncoding detected =
@@ -34,21 +39,32 @@ bool ReadsBytesAsCharacters(std::string_view text) {
   return detected == XML_CHAR_ENCODING_NONE || detected == XML_CHAR_ENCODING_UTF8;
 }
 
-// libxml2's pull parser took a NUL byte for the end of the text: an answer followed by a NUL and
-// anything else was read as the answer alone. The push parser reads to the end and refuses it, so
-// text whose characters are bytes (UTF-8 or a single-byte encoding) is cut at its first NUL, as
-// the pull parser saw it. Text in a wider encoding has NUL bytes inside its characters and is left
-// whole.
-std::string_view AsThePullParserSawIt(std::string_view text, bool forcedUtf8) {
-  if (!forcedUtf8 && !ReadsBytesAsCharacters(text)) return text;
+// The part of the text libxml2's pull parser read, so that what it accepted is accepted still;
+// nullopt for held text that cannot be UTF-8 (its first bytes hold a NUL, or a byte UTF-8 never
+// uses), which it always refused. The pull parser took a NUL byte for the end of the text: an
+// answer followed by a NUL and anything else was read as the answer alone, where the push parser
+// would refuse the whole. Text in a wider encoding has NUL bytes inside its characters.
+std::optional<std::string_view> PartThePullParserRead(std::string_view text, Source source) {
+  if (!ReadsBytesAsCharacters(text)) {
+    if (source == Source::Held) return std::nullopt;
+    return text;
+  }
   return text.substr(0, text.find('\0'));
 }
 
-// The pull parser records on the document what it found; the push parser does not.
-void MarkAsThePullParserDoes(xmlDoc& doc, const xmlParserCtxt& parser) {
+// The pull parser records on the document what it found, and held text was parsed as UTF-8 by
+// name; the push parser records neither. libxml2 reads the encoding when it writes a node on its
+// own, escaping every non-ASCII character of an attribute when there is none.
+void MarkAsThePullParserDid(xmlDoc& doc, const xmlParserCtxt& parser, Source source) {
   doc.properties |= XML_DOC_WELLFORMED;
   if (parser.valid) doc.properties |= XML_DOC_DTDVALID;
   if (parser.nsWellFormed) doc.properties |= XML_DOC_NSVALID;
+  if (source == Source::Held && doc.encoding == nullptr) doc.encoding = xmlStrdup(Xc("UTF-8"));
+}
+
+int OptionsFor(Source source) {
+  const int options = kSafeOptions | XML_PARSE_NODICT;
+  return source == Source::Held ? options | XML_PARSE_IGNORE_ENC : options;
 }
 
 struct ParserFree {
@@ -70,24 +86,24 @@ constexpr int kMaxRememberedDepth = 1024;
 // and may outlive the parser or be freed on another thread.
 class ReusedParser {
  public:
-  ReusedParser(const char* encoding, int options)
-      : encoding_(encoding), options_(options | XML_PARSE_NODICT) {}
+  explicit ReusedParser(Source source) : source_(source), options_(OptionsFor(source)) {}
 
   XmlDocPtr Parse(std::string_view whole) {
     CheckedSize(whole);
-    const std::string_view text = AsThePullParserSawIt(whole, encoding_ != nullptr);
-    const int size = static_cast<int>(text.size());
+    const std::optional<std::string_view> text = PartThePullParserRead(whole, source_);
+    if (!text) return nullptr;
     if (!parser_) parser_.reset(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
     if (!parser_) return nullptr;
     xmlParserCtxt* parser = parser_.get();
     XmlDocPtr doc;
-    if (xmlCtxtResetPush(parser, text.data(), size, nullptr, encoding_) == 0) {
+    if (xmlCtxtResetPush(parser, text->data(), static_cast<int>(text->size()), nullptr, nullptr) ==
+        0) {
       xmlCtxtUseOptions(parser, options_);
       xmlParseChunk(parser, nullptr, 0, 1);
       doc.reset(parser->myDoc);
       parser->myDoc = nullptr;
       if (!parser->wellFormed) doc.reset();
-      if (doc) MarkAsThePullParserDoes(*doc, *parser);
+      if (doc) MarkAsThePullParserDid(*doc, *parser, source_);
     }
     Release();
     return doc;
@@ -104,7 +120,7 @@ class ReusedParser {
     }
   }
 
-  const char* encoding_;
+  Source source_;
   int options_;
   ParserPtr parser_;
 };
@@ -126,12 +142,12 @@ void EnsureXmlInitialised() {
 }
 
 XmlDocPtr ParseNetworkXml(std::string_view bytes) {
-  thread_local ReusedParser parser(nullptr, kSafeOptions);
+  thread_local ReusedParser parser(Source::Network);
   return ParseOnThisThread(parser, bytes);
 }
 
 XmlDocPtr ParseHeldXml(std::string_view utf8) {
-  thread_local ReusedParser parser("UTF-8", kSafeOptions | XML_PARSE_IGNORE_ENC);
+  thread_local ReusedParser parser(Source::Held);
   return ParseOnThisThread(parser, utf8);
 }
 

@@ -39,6 +39,19 @@ TEST(ReusedParser, EachTextIsDecodedByItsOwnDeclaration) {
   EXPECT_EQ(TextAt(ParseNetworkXml(latin1), "Description"), "Ñuñoa");
 }
 
+TEST(ReusedParser, HeldTextIsUtf8) {
+  const XmlDocPtr held = ParseHeldXml("<R a=\"Ñ\"/>");
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(NodeXml(xmlDocGetRootElement(held.get())), "<R a=\"Ñ\"/>");
+  // An answer may come in EBCDIC; text the library holds is UTF-8 or nothing.
+  const std::string ebcdic =
+      "\x4C\x6F\xA7\x94\x93\x40\xA5\x85\x99\xA2\x89\x96\x95\x7E\x7F\xF1\x4B\xF0\x7F\x40\x85\x95"
+      "\x83\x96\x84\x89\x95\x87\x7E\x7F\xC9\xC2\xD4\xF0\xF3\xF7\x7F\x6F\x6E\x4C\xD9\x6E\xA7\x4C"
+      "\x61\xD9\x6E";
+  EXPECT_EQ(TextAt(ParseNetworkXml(ebcdic), "R"), "x");
+  EXPECT_EQ(ParseHeldXml(ebcdic), nullptr);
+}
+
 TEST(ReusedParser, DeclarationsOfOneDocumentTypeDoNotCarryOver) {
   const XmlDocPtr typed = ParseNetworkXml(
       "<!DOCTYPE R [<!ENTITY e \"x\"><!ATTLIST Result xmlns CDATA \"urn:leak\">]>"

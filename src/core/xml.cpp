@@ -72,18 +72,33 @@ struct ParserFree {
 };
 using ParserPtr = std::unique_ptr<xmlParserCtxt, ParserFree>;
 
-// What a thread's parser may keep from the texts it has read before it is replaced: the names
-// in its dictionary, and the depth its element stacks have grown to. Without a bound, answers
-// full of distinct names or deeply nested would grow the parser for as long as its thread lives.
-constexpr int kMaxRememberedNames = 4096;
-constexpr int kMaxRememberedDepth = 1024;
+// A parser's stacks grow with the depth and the attributes of what it reads, its dictionary with
+// every name it meets. After a text larger than this, or once its dictionary holds this many
+// names, the parser is replaced rather than kept, so that what a thread keeps stays small; a
+// parser costs far less to set up than such a text to parse.
+constexpr std::size_t kLargestTextKept = 16 * 1024;
+constexpr int kMostNamesKept = 4096;
+
+// The document libxml2 builds from the whole text, fed as one final chunk to a parser reset for
+// it; nullptr when the text is not well-formed.
+XmlDocPtr ParseAsOneChunk(xmlParserCtxt& parser, std::string_view text, int options) {
+  if (xmlCtxtResetPush(&parser, text.data(), static_cast<int>(text.size()), nullptr, nullptr)) {
+    return nullptr;
+  }
+  xmlCtxtUseOptions(&parser, options);
+  xmlParseChunk(&parser, nullptr, 0, 1);
+  XmlDocPtr doc(parser.myDoc);
+  parser.myDoc = nullptr;
+  if (!parser.wellFormed) doc.reset();
+  return doc;
+}
 
 // Each thread keeps a parser for each way it parses: setting a parser up costs more than parsing
 // a short answer. A parser serves one set of options only, because libxml2 never clears an
-// option once set. It is fed the whole text as one final chunk, which also spares the pull
-// parser's per-token attempts to read more from a memory buffer that has no more. Documents are
-// built without the parser's dictionary (XML_PARSE_NODICT) so that they own all their strings
-// and may outlive the parser or be freed on another thread.
+// option once set. Being fed the whole text at once, the push parser is spared the pull parser's
+// per-token attempts to read more from a memory buffer that has no more. Documents are built
+// without the parser's dictionary (XML_PARSE_NODICT) so that they own all their strings and may
+// outlive the parser or be freed on another thread.
 class ReusedParser {
  public:
   explicit ReusedParser(Source source) : source_(source), options_(OptionsFor(source)) {}
@@ -94,29 +109,20 @@ class ReusedParser {
     if (!text) return nullptr;
     if (!parser_) parser_.reset(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
     if (!parser_) return nullptr;
-    xmlParserCtxt* parser = parser_.get();
-    XmlDocPtr doc;
-    if (xmlCtxtResetPush(parser, text->data(), static_cast<int>(text->size()), nullptr, nullptr) ==
-        0) {
-      xmlCtxtUseOptions(parser, options_);
-      xmlParseChunk(parser, nullptr, 0, 1);
-      doc.reset(parser->myDoc);
-      parser->myDoc = nullptr;
-      if (!parser->wellFormed) doc.reset();
-      if (doc) MarkAsThePullParserDid(*doc, *parser, source_);
-    }
-    Release();
+    XmlDocPtr doc = ParseAsOneChunk(*parser_, *text, options_);
+    if (doc) MarkAsThePullParserDid(*doc, *parser_, source_);
+    Release(text->size());
     return doc;
   }
 
  private:
-  // Drops what the last parse left behind (the copy of its text above all) rather than keep it
+  // Drops what the last parse left behind, the copy of its text above all, rather than keep it
   // until the next one.
-  void Release() {
-    xmlCtxtReset(parser_.get());
-    if (xmlDictSize(parser_->dict) > kMaxRememberedNames ||
-        parser_->nodeMax > kMaxRememberedDepth || parser_->nameMax > kMaxRememberedDepth) {
+  void Release(std::size_t textSize) {
+    if (textSize > kLargestTextKept || xmlDictSize(parser_->dict) > kMostNamesKept) {
       parser_.reset();
+    } else {
+      xmlCtxtReset(parser_.get());
     }
   }
 

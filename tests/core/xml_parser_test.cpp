@@ -19,10 +19,15 @@ std::string TextAt(const XmlDocPtr& doc, std::string_view name) {
 TEST(ReusedParser, MalformedOrForeignTextLeavesNothingBehind) {
   EXPECT_EQ(ParseNetworkXml("<R><Result>1</R>"), nullptr);
   EXPECT_EQ(TextAt(ParseNetworkXml("<R><Result>0</Result></R>"), "Result"), "0");
-  // Thousands of distinct names, then an ordinary answer.
-  std::string names = "<R>";
-  for (int i = 0; i < 5000; ++i) names += "<N" + std::to_string(i) + "/>";
-  ASSERT_NE(ParseNetworkXml(names + "</R>"), nullptr);
+  // Thousands of distinct names over several answers, then a large one, each followed by an
+  // ordinary answer.
+  for (int text = 0; text < 5; ++text) {
+    std::string names = "<R>";
+    for (int i = 0; i < 1000; ++i) names += "<N" + std::to_string(text * 1000 + i) + "/>";
+    ASSERT_NE(ParseNetworkXml(names + "</R>"), nullptr);
+    EXPECT_EQ(TextAt(ParseNetworkXml("<R><Result>0</Result></R>"), "Result"), "0");
+  }
+  ASSERT_NE(ParseNetworkXml("<R>" + std::string(100000, 'x') + "</R>"), nullptr);
   EXPECT_EQ(TextAt(ParseNetworkXml("<R><Result>0</Result></R>"), "Result"), "0");
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "core/selector.hpp"
 #include "core/xml.hpp"
@@ -76,12 +75,6 @@ TEST(ReusedParser, NulEndsByteTextButNotWideText) {
   std::string utf16 = "\xFF\xFE";
   for (const char c : std::string("<R>\xD1</R>")) utf16 += std::string{c, '\0'};
   EXPECT_EQ(TextAt(ParseNetworkXml(utf16), "R"), "Ñ");
-}
-
-TEST(ReusedParser, DocumentsOutliveTheThreadThatParsedThem) {
-  XmlDocPtr doc;
-  std::thread([&] { doc = ParseNetworkXml("<R><Result>0</Result></R>"); }).join();
-  EXPECT_EQ(TextAt(doc, "Result"), "0");
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "core/selector.hpp"
 
-#include <cctype>
-#include <iterator>
 #include <quarlo/error.hpp>
 
 #include "core/xml.hpp"
@@ -12,17 +10,22 @@ namespace {
 
 enum class Target { Element, Attribute, Text };
 
+// The steps stay in the path's text ("a/b/c"), read from the last one back as an element's chain
+// is checked, so that reading a path allocates nothing.
 struct Path {
   bool anywhere = false;
-  std::vector<std::string_view> steps;
+  std::string_view steps;
   Target target = Target::Element;
   std::string_view attribute;
 };
 
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 bool IsNameChar(char c, bool first) {
-  const auto u = static_cast<unsigned char>(c);
-  if (u >= 0x80 || std::isalpha(u) || c == '_') return true;
-  return !first && (std::isdigit(u) || c == '-' || c == '.' || c == ':');
+  if (static_cast<unsigned char>(c) >= 0x80 || IsAsciiLetter(c) || c == '_') return true;
+  return !first && ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':');
 }
 
 bool IsName(std::string_view text) {
@@ -48,17 +51,20 @@ Path ParsePath(std::string_view text) {
   } else {
     Invalid(text);
   }
+  const std::string_view steps = rest;
   while (true) {
     const auto slash = rest.find('/');
     const std::string_view step = rest.substr(0, slash);
     const bool last = slash == std::string_view::npos;
-    if (last && step == "text()" && !path.steps.empty()) {
+    const std::size_t at = steps.size() - rest.size();
+    const bool afterAStep = at != 0;
+    if (last && step == "text()" && afterAStep) {
       path.target = Target::Text;
-    } else if (last && step.substr(0, 1) == "@" && !path.steps.empty() && IsName(step.substr(1))) {
+    } else if (last && step.substr(0, 1) == "@" && afterAStep && IsName(step.substr(1))) {
       path.target = Target::Attribute;
       path.attribute = step.substr(1);
     } else if (IsName(step)) {
-      path.steps.push_back(step);
+      path.steps = steps.substr(0, at + step.size());
     } else {
       Invalid(text);
     }
@@ -83,10 +89,13 @@ bool NameIs(const xmlNode* node, std::string_view written) {
 // before, and so on; for an absolute path the first step must be the root element.
 bool EndsChain(const xmlNode* element, const Path& path) {
   const xmlNode* node = element;
-  for (auto step = path.steps.rbegin(); step != path.steps.rend(); ++step) {
-    if (!NameIs(node, *step)) return false;
-    if (std::next(step) != path.steps.rend()) node = node->parent;
+  std::string_view steps = path.steps;
+  for (auto slash = steps.rfind('/'); slash != std::string_view::npos; slash = steps.rfind('/')) {
+    if (!NameIs(node, steps.substr(slash + 1))) return false;
+    steps = steps.substr(0, slash);
+    node = node->parent;
   }
+  if (!NameIs(node, steps)) return false;
   return path.anywhere || node->parent == nullptr || node->parent->type == XML_DOCUMENT_NODE;
 }
 

@@ -3,8 +3,10 @@
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <quarlo/error.hpp>
 
 namespace QuarloCliente::detail {
@@ -26,6 +28,115 @@ int CheckedSize(std::string_view text) {
   return static_cast<int>(text.size());
 }
 
+// Where a text comes from decides how its encoding is found: from its first bytes and its
+// declaration for an answer, always UTF-8 for text the library holds.
+enum class Source { Network, Held };
+
+bool ReadsBytesAsCharacters(std::string_view text) {
+  const auto* start = reinterpret_cast<const unsigned char*>(text.data());
+  const xmlCharEncoding detected =
+      xmlDetectCharEncoding(start, static_cast<int>(std::min<std::size_t>(text.size(), 4)));
+  return detected == XML_CHAR_ENCODING_NONE || detected == XML_CHAR_ENCODING_UTF8;
+}
+
+// The part of the text libxml2's pull parser read, so that what it accepted is accepted still;
+// nullopt for held text that cannot be UTF-8 (its first bytes hold a NUL, or a byte UTF-8 never
+// uses), which it always refused. The pull parser took a NUL byte for the end of the text: an
+// answer followed by a NUL and anything else was read as the answer alone, where the push parser
+// would refuse the whole. Text in a wider encoding has NUL bytes inside its characters.
+std::optional<std::string_view> PartThePullParserRead(std::string_view text, Source source) {
+  if (!ReadsBytesAsCharacters(text)) {
+    if (source == Source::Held) return std::nullopt;
+    return text;
+  }
+  return text.substr(0, text.find('\0'));
+}
+
+// The pull parser records on the document what it found, and held text was parsed as UTF-8 by
+// name; the push parser records neither. libxml2 reads the encoding when it writes a node on its
+// own, escaping every non-ASCII character of an attribute when there is none.
+void MarkAsThePullParserDid(xmlDoc& doc, const xmlParserCtxt& parser, Source source) {
+  doc.properties |= XML_DOC_WELLFORMED;
+  if (parser.valid) doc.properties |= XML_DOC_DTDVALID;
+  if (parser.nsWellFormed) doc.properties |= XML_DOC_NSVALID;
+  if (source == Source::Held && doc.encoding == nullptr) doc.encoding = xmlStrdup(Xc("UTF-8"));
+}
+
+int OptionsFor(Source source) {
+  const int options = kSafeOptions | XML_PARSE_NODICT;
+  return source == Source::Held ? options | XML_PARSE_IGNORE_ENC : options;
+}
+
+struct ParserFree {
+  void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
+};
+using ParserPtr = std::unique_ptr<xmlParserCtxt, ParserFree>;
+
+// A parser's stacks grow with the depth and the attributes of what it reads, its dictionary with
+// every name it meets. After a text larger than this, or once its dictionary holds this many
+// names, the parser is replaced rather than kept, so that what a thread keeps stays small; a
+// parser costs far less to set up than such a text to parse.
+constexpr std::size_t kLargestTextKept = 16 * 1024;
+constexpr int kMostNamesKept = 4096;
+
+// The document libxml2 builds from the whole text, fed as one final chunk to a parser reset for
+// it; nullptr when the text is not well-formed.
+XmlDocPtr ParseAsOneChunk(xmlParserCtxt& parser, std::string_view text, int options) {
+  if (xmlCtxtResetPush(&parser, text.data(), static_cast<int>(text.size()), nullptr, nullptr)) {
+    return nullptr;
+  }
+  xmlCtxtUseOptions(&parser, options);
+  xmlParseChunk(&parser, nullptr, 0, 1);
+  XmlDocPtr doc(parser.myDoc);
+  parser.myDoc = nullptr;
+  if (!parser.wellFormed) doc.reset();
+  return doc;
+}
+
+// Each thread keeps a parser for each way it parses: setting a parser up costs more than parsing
+// a short answer. A parser serves one set of options only, because libxml2 never clears an
+// option once set. Being fed the whole text at once, the push parser is spared the pull parser's
+// per-token attempts to read more from a memory buffer that has no more. Documents are built
+// without the parser's dictionary (XML_PARSE_NODICT) so that they own all their strings and may
+// outlive the parser or be freed on another thread.
+class ReusedParser {
+ public:
+  explicit ReusedParser(Source source) : source_(source), options_(OptionsFor(source)) {}
+
+  XmlDocPtr Parse(std::string_view whole) {
+    CheckedSize(whole);
+    const std::optional<std::string_view> text = PartThePullParserRead(whole, source_);
+    if (!text) return nullptr;
+    if (!parser_) parser_.reset(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
+    if (!parser_) return nullptr;
+    XmlDocPtr doc = ParseAsOneChunk(*parser_, *text, options_);
+    if (doc) MarkAsThePullParserDid(*doc, *parser_, source_);
+    Release(text->size());
+    return doc;
+  }
+
+ private:
+  // Drops what the last parse left behind, the copy of its text above all, rather than keep it
+  // until the next one.
+  void Release(std::size_t textSize) {
+    if (textSize > kLargestTextKept || xmlDictSize(parser_->dict) > kMostNamesKept) {
+      parser_.reset();
+    } else {
+      xmlCtxtReset(parser_.get());
+    }
+  }
+
+  Source source_;
+  int options_;
+  ParserPtr parser_;
+};
+
+XmlDocPtr ParseOnThisThread(ReusedParser& parser, std::string_view text) {
+  EnsureXmlInitialised();
+  if (text.empty()) return nullptr;
+  return parser.Parse(text);
+}
+
 }  // namespace
 
 void EnsureXmlInitialised() {
@@ -37,16 +148,13 @@ void EnsureXmlInitialised() {
 }
 
 XmlDocPtr ParseNetworkXml(std::string_view bytes) {
-  EnsureXmlInitialised();
-  if (bytes.empty()) return nullptr;
-  return XmlDocPtr(xmlReadMemory(bytes.data(), CheckedSize(bytes), nullptr, nullptr, kSafeOptions));
+  thread_local ReusedParser parser(Source::Network);
+  return ParseOnThisThread(parser, bytes);
 }
 
 XmlDocPtr ParseHeldXml(std::string_view utf8) {
-  EnsureXmlInitialised();
-  if (utf8.empty()) return nullptr;
-  return XmlDocPtr(xmlReadMemory(utf8.data(), CheckedSize(utf8), nullptr, "UTF-8",
-                                 kSafeOptions | XML_PARSE_IGNORE_ENC));
+  thread_local ReusedParser parser(Source::Held);
+  return ParseOnThisThread(parser, utf8);
 }
 
 std::string_view LeadingDeclaration(std::string_view text) {
@@ -82,7 +190,32 @@ std::string NodeXml(const xmlNode* node) {
   return std::string(View(xmlBufferContent(buffer.get())));
 }
 
+namespace {
+
+bool IsText(const xmlNode* node) {
+  return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+}
+
+// An element whose children are all text, as the fields of an answer are, read straight from its
+// text nodes; anything else (nested elements, entity references) through libxml2's own walk.
+bool HoldsOnlyText(const xmlNode* node) {
+  if (node->type != XML_ELEMENT_NODE) return false;
+  for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (!IsText(child)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string NodeText(const xmlNode* node) {
+  if (HoldsOnlyText(node)) {
+    std::string text;
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+      text.append(View(child->content));
+    }
+    return text;
+  }
   XmlCharPtr content(xmlNodeGetContent(node));
   return std::string(View(content.get()));
 }

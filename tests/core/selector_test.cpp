@@ -42,6 +42,7 @@ TEST(Selector, AbsolutePathsAreAnchoredAtTheRoot) {
   EXPECT_EQ(TextAt(doc, "/DTE/Documento/Folio"), "<none>");
   EXPECT_EQ(TextAt(doc, "//DTE/Documento/Folio"), "7");
   EXPECT_EQ(TextAt(doc, "/EnvioDTE/DTE/Documento/Folio"), "7");
+  EXPECT_EQ(TextAt(doc, "//EnvioDTE/Documento/Folio"), "<none>");
 }
 
 TEST(Selector, AttributesAndTextAreNotElements) {
@@ -56,9 +57,19 @@ TEST(Selector, InvalidPathsAreErrorsEvenOnEmptyDocuments) {
   const XmlDocument empty = XmlDocument::Parse("esto no es XML");
   EXPECT_TRUE(empty.IsEmpty());
   EXPECT_EQ(SelectFirst(XmlDocumentAccess::Doc(empty), "//Result"), nullptr);
-  for (const char* bad : {"Result", "//", "//a//b", "//a/", "//1a", "//a[1]", "", "//a b"}) {
+  for (const char* bad : {"Result", "//", "//a//b", "//a/", "//1a", "//a[1]", "", "//a b",
+                          "//text()", "/@ID", "//a/text()/b", "//a/@b/c"}) {
     EXPECT_THROW(SelectFirst(XmlDocumentAccess::Doc(empty), bad), Error) << bad;
   }
+}
+
+TEST(NodeText, IsAllTheTextWithinWhateverItIsMadeOf) {
+  const XmlDocument doc = XmlDocument::Parse(
+      "<!DOCTYPE r [<!ENTITY e \"x\">]><r><p>a<![CDATA[<b>]]>c</p><q>a&e;<i>b</i>c</q><s/></r>");
+  EXPECT_EQ(TextAt(doc, "//p"), "a<b>c");
+  EXPECT_EQ(TextAt(doc, "//q"), "axbc");
+  EXPECT_EQ(TextAt(doc, "//s"), "");
+  EXPECT_EQ(TextAt(doc, "/r"), "a<b>caxbc");
 }
 
 TEST(Selector, ElementsNamedListsEveryMatchInOrder) {

@@ -199,7 +199,7 @@ bool IsText(const xmlNode* node) {
 // An element whose children are all text, as the fields of an answer are, read straight from its
 // text nodes; anything else (nested elements, entity references) through libxml2's own walk.
 bool HoldsOnlyText(const xmlNode* node) {
-  if (node->type != XML_ELEMENT_NODE) return false;
+  if (node == nullptr || node->type != XML_ELEMENT_NODE) return false;
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
     if (!IsText(child)) return false;
   }

@@ -47,7 +47,7 @@ std::string SerializeDocument(const xmlDoc* doc, std::string_view declaration);
 // The node serialised on its own, without declaration or trailing line break.
 std::string NodeXml(const xmlNode* node);
 
-// The element's text content (all descendant text), "" for none.
+// The element's text content (all descendant text), "" for none and for no element at all.
 std::string NodeText(const xmlNode* node);
 
 // The view of a libxml2 string as UTF-8 text.

@@ -140,7 +140,9 @@ BENCHMARK(BM_SendAnswer)->Unit(benchmark::kMicrosecond);
 //
 // Where an idle processor is slow to wake (a virtual machine with nothing else to do), each
 // hand-off between the client and the server thread adds tens of microseconds to both figures and
-// flatters the ratio; run under `taskset -c 0` to compare the work of one exchange alone.
+// flatters the ratio; run under `taskset -c 0` to compare the work of one exchange alone, with
+// `--benchmark_repetitions=10 --benchmark_enable_random_interleaving=true` so that both sides of
+// a ratio meet the same moments of a shared machine.
 
 using QuarloCliente::testing::LoopbackServer;
 using QuarloCliente::testing::ScriptedResponse;

@@ -20,6 +20,7 @@ using detail::ServicioAccess;
 using testing::LoopbackServer;
 using testing::RecordedRequest;
 using testing::ScriptedResponse;
+using testing::UnusedPort;
 
 constexpr char kOk[] = "<Response><Result>0</Result></Response>";
 
@@ -38,18 +39,6 @@ std::vector<std::string> OrderOf(const RecordedRequest& request,
     if (std::find(wanted.begin(), wanted.end(), name) != wanted.end()) order.push_back(name);
   }
   return order;
-}
-
-std::uint16_t UnusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
 }
 
 class TransportTest : public ::testing::Test {

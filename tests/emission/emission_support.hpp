@@ -86,19 +86,6 @@ inline std::string AsSiiDocument(Servicio& servicio, std::string content, std::s
   return servicio.ReplaceXmlValue(content, "//CAF/DA/TD", std::string(tipo));
 }
 
-// A loopback port nothing listens on.
-inline std::uint16_t UnusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
-
 class EmissionTest : public ::testing::Test {
  protected:
   EmissionTest() {

@@ -18,23 +18,12 @@ using testing::FullDocumentFields;
 using testing::PageAnswer;
 using testing::PageOf;
 using testing::Summaries;
+using testing::UnusedPort;
 using testing::With;
 using testing::Without;
 
 constexpr char kPrefix[] = "Error buscando documentos: ";
 constexpr char kPassword[] = "cl@ve/SII#1?x y";
-
-std::uint16_t UnusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
 
 class ConciliarTest : public testing::SearchServiceTest {
  protected:

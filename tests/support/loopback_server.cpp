@@ -460,6 +460,17 @@ struct LoopbackServer::Impl {
   }
 };
 
+std::uint16_t UnusedPort() {
+  const UniqueFd fd(::socket(AF_INET, SOCK_STREAM, 0));
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&addr), &len);
+  return ntohs(addr.sin_port);
+}
+
 LoopbackServer::LoopbackServer() : impl_(std::make_unique<Impl>()) {
   impl_->listener = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (impl_->listener.get() < 0) ThrowErrno("socket");

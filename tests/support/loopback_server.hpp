@@ -61,6 +61,9 @@ struct ScriptedResponse {
   ScriptedResponse WithHeader(std::string name, std::string value) &&;
 };
 
+// A loopback port nothing listens on, for tests of a refused connection.
+std::uint16_t UnusedPort();
+
 // Standard reason phrase for the status codes tests use; "Unknown" otherwise.
 std::string ReasonPhrase(int status);
 

@@ -1,34 +1,11 @@
 #include "protocol/xml_writer.hpp"
 
+#include "core/xml_escape.hpp"
+
 namespace QuarloSandbox {
 
-std::string XmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\r':
-        // A literal CR would be normalised away by the reader's parser.
-        out += "&#13;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
+using QuarloCliente::detail::AppendEscapedXml;
+using QuarloCliente::detail::EscapeFor;
 
 void XmlWriter::EndStartTag() {
   if (startTagOpen_) text_.push_back('>');
@@ -38,13 +15,15 @@ void XmlWriter::EndStartTag() {
 XmlWriter& XmlWriter::Open(std::string_view name, std::string_view ns) {
   EndStartTag();
   text_.append("<").append(name);
-  if (!ns.empty()) text_.append(" xmlns=\"").append(XmlEscape(ns)).append("\"");
   startTagOpen_ = true;
+  if (!ns.empty()) Attribute("xmlns", ns);
   return *this;
 }
 
 XmlWriter& XmlWriter::Attribute(std::string_view name, std::string_view value) {
-  text_.append(" ").append(name).append("=\"").append(XmlEscape(value)).append("\"");
+  text_.append(" ").append(name).append("=\"");
+  AppendEscapedXml(text_, value, EscapeFor::Attribute);
+  text_.append("\"");
   return *this;
 }
 
@@ -56,7 +35,8 @@ XmlWriter& XmlWriter::Close(std::string_view name) {
 
 XmlWriter& XmlWriter::Element(std::string_view name, std::string_view text) {
   EndStartTag();
-  text_.append("<").append(name).append(">").append(XmlEscape(text));
+  text_.append("<").append(name).append(">");
+  AppendEscapedXml(text_, text, EscapeFor::Text);
   text_.append("</").append(name).append(">");
   return *this;
 }

@@ -5,11 +5,8 @@
 
 namespace QuarloSandbox {
 
-// The text escaped for element content and double-quoted attribute values.
-std::string XmlEscape(std::string_view text);
-
-// Builds XML text element by element; every text goes through XmlEscape, so no value can change
-// the shape of the document.
+// Builds XML text element by element; every text and attribute value is escaped by the library's
+// XML escaper, so no value can change the shape of the document.
 class XmlWriter {
  public:
   // Opens <name>, or <name xmlns="ns"> when ns is given.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <quarlo/binding_element.hpp>
@@ -334,33 +335,31 @@ class Sink {
 class Writer {
  public:
   Writer(const std::map<std::string, std::string>& prefixes, int indentation,
-         std::string_view line_end, bool expand_empty, std::string_view hidden_prefix = {})
+         std::string_view line_end, bool expand_empty, const detail::SubmissionMarkup& markup = {})
       : prefixes_(prefixes),
         indentation_(static_cast<std::size_t>(indentation)),
         line_end_(line_end),
         expand_empty_(expand_empty),
-        hidden_prefix_(hidden_prefix) {}
+        hidden_prefix_(markup.marker),
+        dropped_default_(markup.dropped_default_namespace) {}
 
   void Write(const BindingNode& root, std::string& out) {
+    WritePieces(root, [&out](std::string_view piece) { out.append(piece); });
+  }
+
+  // Hands the text over in consecutive pieces, so that a caller converting it as it goes copies
+  // it once.
+  template <class Take>
+  void WritePieces(const BindingNode& root, Take&& take) {
     Sink sink;
     WriteElement(root, 0, "", true, sink);
     if (indentation_ > 0) sink.Append(line_end_);
-    // The namespaces are declared on the root once the whole tree has shown which it uses, in
-    // the order they first appeared; one walk instead of a planning walk before the writing.
-    std::string declarations;
-    for (const auto& [declared_prefix, uri] : root_declarations_) {
-      if (Hidden(declared_prefix)) {
-        declarations += " xmlns=\"";
-      } else {
-        declarations.append(" xmlns:").append(declared_prefix).append("=\"");
-      }
-      detail::AppendEscapedXml(declarations, uri, EscapeFor::Attribute);
-      declarations += '"';
-    }
     const std::string_view text = sink.Text();
-    out.reserve(out.size() + text.size() + declarations.size());
-    out.append(text.substr(0, root_name_end_)).append(declarations);
-    out.append(text.substr(root_name_end_));
+    // A blank after the root's name: an attribute or a declaration of its own follows.
+    const std::string declarations = RootDeclarations(text[root_name_end_] == ' ');
+    take(text.substr(0, root_name_end_));
+    take(declarations);
+    take(text.substr(root_name_end_));
   }
 
  private:
@@ -370,6 +369,29 @@ class Writer {
     // "p:", or "" for no prefix and for the hidden one.
     std::string qualifier;
   };
+
+  // The namespaces are declared on the root once the whole tree has shown which it uses, in the
+  // order they first appeared; one walk instead of a planning walk before the writing.
+  std::string RootDeclarations(bool tag_goes_on) const {
+    std::string declarations;
+    for (std::size_t i = 0; i < root_declarations_.size(); ++i) {
+      const auto& [declared_prefix, uri] = root_declarations_[i];
+      if (Hidden(declared_prefix)) {
+        if (DropsDefault(uri, tag_goes_on || i + 1 < root_declarations_.size())) continue;
+        declarations += " xmlns=\"";
+      } else {
+        declarations.append(" xmlns:").append(declared_prefix).append("=\"");
+      }
+      detail::AppendEscapedXml(declarations, uri, EscapeFor::Attribute);
+      declarations += '"';
+    }
+    return declarations;
+  }
+
+  // The clean-up's rule for a default declaration: gone when something follows it in its tag.
+  bool DropsDefault(std::string_view ns, bool followed) const {
+    return followed && !dropped_default_.empty() && ns == dropped_default_;
+  }
 
   // A namespace the root must declare, the first time it is met.
   void Declare(const std::string& ns, const std::string& prefix) {
@@ -456,9 +478,13 @@ class Writer {
     if (root) root_name_end_ = sink.Written();
     std::string_view scope = default_ns;
     if (!name.prefixed && ns.data() != default_ns.data() && !SameText(ns, default_ns)) {
-      sink.Append(" xmlns=\"");
-      sink.AppendEscaped(ns, EscapeFor::Attribute);
-      sink.Append('"');
+      // The scope is the declared one even where the clean-up's rule leaves the declaration out,
+      // as it is in the text the clean-up works on.
+      if (!DropsDefault(ns, !node.attributes.empty())) {
+        sink.Append(" xmlns=\"");
+        sink.AppendEscaped(ns, EscapeFor::Attribute);
+        sink.Append('"');
+      }
       scope = ns;
     }
     for (const auto& attribute : node.attributes) {
@@ -566,6 +592,7 @@ class Writer {
   const std::string_view line_end_;
   const bool expand_empty_;
   const std::string hidden_prefix_;
+  const std::string_view dropped_default_;
   std::size_t root_name_end_ = 0;
   std::set<std::string> declared_;
   std::map<std::string, Qualified> qualified_;
@@ -655,13 +682,21 @@ std::string BindingDocument::ToXml(const std::shared_ptr<BindingContext>& contex
 
 namespace detail {
 
-std::string MarkerFreeXml(const BindingDocument& document,
-                          const std::shared_ptr<BindingContext>& context, std::string_view marker) {
+void WriteSubmissionXml(const BindingDocument& document,
+                        const std::shared_ptr<BindingContext>& context,
+                        const SubmissionMarkup& markup,
+                        const std::function<void(std::string_view)>& take) {
   if (!context) throw Error("no se indicó un contexto para escribir el documento");
   const std::map<std::string, std::string> prefixes = context->Namespaces();
+  Writer(prefixes, 2, "\n", false, markup).WritePieces(TreeOf(document).Root(), take);
+}
+
+std::string SubmissionXml(const BindingDocument& document,
+                          const std::shared_ptr<BindingContext>& context,
+                          const SubmissionMarkup& markup) {
   std::string out(kDeclaration);
   out += '\n';
-  Writer(prefixes, 2, "\n", false, marker).Write(TreeOf(document).Root(), out);
+  WriteSubmissionXml(document, context, markup, [&out](std::string_view piece) { out += piece; });
   return out;
 }
 

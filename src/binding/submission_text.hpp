@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <quarlo/binding_context.hpp>
 #include <quarlo/binding_element.hpp>
@@ -8,12 +9,30 @@
 
 namespace QuarloCliente::detail {
 
-// The text of ToXml(context, true, 2, kBindingLineEndLf, kBindingBanner) less the banner line, with
-// the names of the namespace `marker` is registered for written without it and its declaration
-// written as a default one. Removing the marker and the banners from either text gives the same
-// result; this one has them absent already, so a submission neither writes nor searches for them
-// element by element. Throws Error for a null context.
-std::string MarkerFreeXml(const BindingDocument& document,
-                          const std::shared_ptr<BindingContext>& context, std::string_view marker);
+// How a submission's text differs from ToXml(context, true, 2, kBindingLineEndLf,
+// kBindingBanner): the markup the clean-up would edit is written edited already, and the values
+// are written as they are.
+struct SubmissionMarkup {
+  // The prefix registered for the namespace whose names are written without it; its declaration
+  // is written as a default one.
+  std::string_view marker;
+  // The namespace whose default declaration is left out wherever something follows it in its tag.
+  std::string_view dropped_default_namespace;
+};
+
+// The submission text of the document without its XML declaration and without the banner line,
+// handed to `take` in consecutive pieces. Throws Error for a null context.
+//
+// A clean-up over the whole text would also edit a value that happens to hold one of its pieces
+// ("ABCXYZ:" in a product name); here the values reach the service as the caller wrote them.
+void WriteSubmissionXml(const BindingDocument& document,
+                        const std::shared_ptr<BindingContext>& context,
+                        const SubmissionMarkup& markup,
+                        const std::function<void(std::string_view)>& take);
+
+// The same text whole, after the UTF-8 XML declaration and a line feed.
+std::string SubmissionXml(const BindingDocument& document,
+                          const std::shared_ptr<BindingContext>& context,
+                          const SubmissionMarkup& markup);
 
 }  // namespace QuarloCliente::detail

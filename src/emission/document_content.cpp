@@ -4,9 +4,7 @@
 
 #include "binding/submission_text.hpp"
 #include "core/base64.hpp"
-#include "core/binding_cleanup.hpp"
 #include "core/charset.hpp"
-#include "core/find_text.hpp"
 #include "emission/emission.hpp"
 
 namespace QuarloCliente {
@@ -16,27 +14,30 @@ namespace {
 constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 constexpr std::string_view kIsoDeclaration = R"(<?xml version="1.0" encoding="ISO-8859-1"?>)";
 
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  for (auto at = detail::FindText(text, from); at != std::string::npos;
-       at = detail::FindText(text, from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-}
-
 // The document as the service takes it: the binding's submission text (the SII namespace under
 // the "ABCXYZ" marker, two-space indentation, LF, the banner) without the marker, the banners and
-// the SII namespace declaration, its root named DTE whatever type name the binding wrote. The
-// text is written without the marker and the banner to begin with, so that the clean-up finds
-// nothing to remove element by element; the marker is still registered on the shared context,
-// where callers may see it.
-std::string CleanedText(const BindingDocument& document, std::string_view typeName) {
-  constexpr std::string_view kMarker = "ABCXYZ";
-  const auto context = DefaultBindingContext();
-  context->RegisterNamespace(SiiDteNamespace, kMarker);
-  std::string text = detail::MarkerFreeXml(document, context, kMarker);
-  detail::CleanBindingText(text, false);
-  ReplaceAll(text, typeName, "DTE");
-  return text;
+// the SII namespace declaration, its root named DTE (the binding writes no type name there). The
+// markup is written that way to begin with, and the values as the caller set them: a clean-up and
+// a rename over the whole text would also change a product name or a receiver's name that happens
+// to hold one of their pieces, in a legal document. The marker is still registered on the shared
+// context, where callers may see it.
+constexpr detail::SubmissionMarkup kMarkup{"ABCXYZ", SiiDteNamespace};
+
+std::shared_ptr<BindingContext> MarkedContext() {
+  auto context = DefaultBindingContext();
+  context->RegisterNamespace(SiiDteNamespace, kMarkup.marker);
+  return context;
+}
+
+// The content's bytes: the declaration, a line feed and the submission text, each piece
+// converted by `append` as the writer hands it over.
+template <class Append>
+Bytes ContentBytes(const BindingDocument& document, std::string_view declaration, Append&& append) {
+  Bytes bytes(declaration.begin(), declaration.end());
+  bytes.push_back('\n');
+  detail::WriteSubmissionXml(document, MarkedContext(), kMarkup,
+                             [&](std::string_view piece) { append(bytes, piece); });
+  return bytes;
 }
 
 }  // namespace
@@ -44,29 +45,29 @@ std::string CleanedText(const BindingDocument& document, std::string_view typeNa
 namespace detail {
 
 Bytes DteContentBytes(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado) {
-  std::string text = CleanedText(dte, "DTEDefType");
-  // The serialiser writes the declaration once, at the start; '<' anywhere else is escaped.
-  const bool declared = text.starts_with(kUtf8Declaration);
   if (autoFoliado) {
-    if (declared) text.replace(0, kUtf8Declaration.size(), kIsoDeclaration);
+    std::string text = SubmissionXml(dte, MarkedContext(), kMarkup);
+    text.replace(0, kUtf8Declaration.size(), kIsoDeclaration);
     return Utf8ToLatin1(servicio.ReplaceFolio(text, "0"), Unrepresentable::CharacterReference);
   }
-  // The ISO declaration goes first and the rest is converted after it, rather than spliced into
-  // the text, which would move the whole document: both are ASCII up to the same boundary.
-  const std::string_view rest =
-      declared ? std::string_view(text).substr(kUtf8Declaration.size()) : std::string_view(text);
-  Bytes bytes;
-  if (declared) bytes.assign(kIsoDeclaration.begin(), kIsoDeclaration.end());
-  AppendLatin1(bytes, rest, Unrepresentable::CharacterReference);
-  return bytes;
+  // Both declarations and the markup around the values are ASCII: the text is converted as it is
+  // written, under the ISO declaration.
+  return ContentBytes(dte, kIsoDeclaration, [](Bytes& bytes, std::string_view piece) {
+    AppendLatin1(bytes, piece, Unrepresentable::CharacterReference);
+  });
 }
 
 Bytes BoletaContentBytes(Servicio& servicio, const BoletaDocumentBinding& boleta,
                          bool autoFoliado) {
-  std::string text = CleanedText(boleta, "BOLETADefType");
-  if (autoFoliado) text = servicio.ReplaceFolio(text, "0");
+  if (autoFoliado) {
+    const std::string text =
+        servicio.ReplaceFolio(SubmissionXml(boleta, MarkedContext(), kMarkup), "0");
+    return Bytes(text.begin(), text.end());
+  }
   // Sent as the UTF-8 bytes the declaration announces.
-  return Bytes(text.begin(), text.end());
+  return ContentBytes(boleta, kUtf8Declaration, [](Bytes& bytes, std::string_view piece) {
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+  });
 }
 
 std::string DteContent(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado) {

@@ -1,6 +1,7 @@
 #include <quarlo/binding_context.hpp>
 #include <quarlo/namespaces.hpp>
 
+#include "binding/submission_text.hpp"
 #include "books/book_submission.hpp"
 
 namespace QuarloCliente::detail {
@@ -16,9 +17,10 @@ constexpr std::string_view kMarkerPrefix = "ABCXYZ";
 std::string BookText(Servicio& servicio, const BindingDocument& book) {
   const std::shared_ptr<BindingContext> context = DefaultBindingContext();
   context->RegisterNamespace(SiiDteNamespace, kMarkerPrefix);
-  const Bytes utf8 = book.Serialize(context, true, 2, kBindingLineEndLf, kBindingBanner);
-  return ServicioAccess::CleanBindingXmlKeepNamespace(
-      servicio, ServicioAccess::IsoBytesToText(servicio, utf8));
+  // Written with its markup cleaned already and the namespace kept: a clean-up over the whole text
+  // would also cut the marker out of a name in the book's details.
+  const std::string utf8 = SubmissionXml(book, context, {kMarkerPrefix, {}});
+  return ServicioAccess::IsoBytesToText(servicio, Bytes(utf8.begin(), utf8.end()));
 }
 
 }  // namespace QuarloCliente::detail

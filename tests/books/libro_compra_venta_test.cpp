@@ -95,6 +95,13 @@ TEST_F(LibroCompraVentaTest, ContentLosesItsCoverAndEndsWithAnEmptySignature) {
   EXPECT_THAT(caratula->Problems(), ::testing::IsEmpty());
 }
 
+// The clean-up's pieces in a detail's name are the caller's data, not markup to remove.
+TEST_F(LibroCompraVentaTest, ValuesHoldingTheCleanedPiecesArriveAsWritten) {
+  const auto libro = FixtureBook();
+  libro->Set("EnvioLibro/Detalle[1]/RznSoc", "Comercial ABCXYZ: Ñuñoa Ltda.");
+  EXPECT_THAT(SentContent(libro), HasSubstr("<RznSoc>Comercial ABCXYZ: Ñuñoa Ltda.</RznSoc>"));
+}
+
 TEST_F(LibroCompraVentaTest, AttachedCertificatesAreStampedAndSent) {
   const auto conCal = FixtureBook();
   conCal->EnvioLibro()->CrearLceCal()->RemoveAttribute("version");

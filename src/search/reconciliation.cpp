@@ -1,9 +1,11 @@
 #include <functional>
 #include <quarlo/servicio.hpp>
+#include <utility>
 
 #include "core/answer.hpp"
 #include "core/report.hpp"
 #include "core/servicio_access.hpp"
+#include "core/transport.hpp"
 #include "core/url.hpp"
 #include "search/records.hpp"
 #include "search/result_page.hpp"
@@ -28,14 +30,8 @@ std::shared_ptr<ResultadoBusDocumento> FetchWholePage(
 // not even when the service or the HTTP client echoes the address.
 void ForgetSecret(ResultadoServicio& status, const std::string& secret) {
   if (secret.empty()) return;
-  std::string& text = status.Descripcion;
-  for (const std::string& form : {secret, detail::EncodePathSegment(secret)}) {
-    constexpr std::string_view kMask = "***";
-    for (auto at = text.find(form); at != std::string::npos;
-         at = text.find(form, at + kMask.size())) {
-      text.replace(at, form.size(), kMask);
-    }
-  }
+  status.Descripcion = detail::MaskSecret(detail::MaskSecret(std::move(status.Descripcion), secret),
+                                          detail::EncodePathSegment(secret));
 }
 
 }  // namespace

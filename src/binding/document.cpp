@@ -420,17 +420,30 @@ class Writer {
 
   // Looked up once per run of elements of one namespace; entries stay where they are, so the
   // reference outlives the children's lookups. A typed element's namespace is its declaration's,
-  // one string of the schema table for all of them: a run is recognised by where that string
-  // lies, without reading each element's own copy.
+  // one string of the schema table for all of them, which the element names by a byte it holds
+  // itself: a run is recognised by that byte, without reaching the declaration or the string.
   static std::string_view NamespaceOf(const BindingNode& node) {
-    return node.particle != nullptr ? detail::schema::NamespaceUri(node.particle->ns)
+    return node.particle != nullptr ? detail::schema::NamespaceUri(node.particle_ns)
                                     : std::string_view(node.ns);
   }
 
+  // Namespaces seen through the schema are one string each, compared by address first.
+  static bool InScope(std::string_view ns, std::string_view scope) {
+    return ns.data() == scope.data() || SameText(ns, scope);
+  }
+
   // The same namespace as the element before, nearly always: decided inline, the rest out of line.
-  [[gnu::always_inline]] const Qualified& Qualify(std::string_view ns) {
-    if (ns.data() == last_ns_.data() && ns.size() == last_ns_.size()) return *last_qualified_;
-    return QualifyAnother(ns);
+  [[gnu::always_inline]] const Qualified& Qualify(const BindingNode& node) {
+    if (node.particle != nullptr && static_cast<int>(node.particle_ns) == last_schema_ns_) {
+      return *last_qualified_;
+    }
+    return QualifyAnother(node);
+  }
+
+  [[gnu::noinline]] const Qualified& QualifyAnother(const BindingNode& node) {
+    const Qualified& qualified = QualifyAnother(NamespaceOf(node));
+    last_schema_ns_ = node.particle != nullptr ? static_cast<int>(node.particle_ns) : kNoSchemaNs;
+    return qualified;
   }
 
   [[gnu::noinline]] const Qualified& QualifyAnother(std::string_view ns) {
@@ -468,7 +481,7 @@ class Writer {
   void WriteElement(const BindingNode& node, std::size_t level, std::string_view default_ns,
                     bool root, Sink& sink) {
     const std::string_view ns = NamespaceOf(node);
-    const Qualified& name = Qualify(ns);
+    const Qualified& name = Qualify(node);
     const std::string_view indentation = root ? std::string_view() : Indentation(level);
     char* at = sink.Room(indentation.size() + name.qualifier.size() + node.name.size() + 1);
     at = Put(at, indentation);
@@ -477,7 +490,7 @@ class Writer {
     sink.Advance(Put(at, node.name));
     if (root) root_name_end_ = sink.Written();
     std::string_view scope = default_ns;
-    if (!name.prefixed && ns.data() != default_ns.data() && !SameText(ns, default_ns)) {
+    if (!name.prefixed && !InScope(ns, default_ns)) {
       // The scope is the declared one even where the clean-up's rule leaves the declaration out,
       // as it is in the text the clean-up works on.
       if (!DropsDefault(ns, !node.attributes.empty())) {
@@ -537,9 +550,8 @@ class Writer {
     std::string_view indentation = Indentation(level);
     for (const auto& pointer : children) {
       const BindingNode& child = *pointer;
-      const std::string_view ns = NamespaceOf(child);
-      const Qualified& name = Qualify(ns);
-      const bool inScope = name.prefixed || ns.data() == scope.data() || SameText(ns, scope);
+      const Qualified& name = Qualify(child);
+      const bool inScope = name.prefixed || InScope(NamespaceOf(child), scope);
       if (inScope && child.children.empty() && child.attributes.empty() && !child.text.empty()) {
         WriteValueElement(child, name, indentation, sink);
       } else {
@@ -597,6 +609,8 @@ class Writer {
   std::set<std::string> declared_;
   std::map<std::string, Qualified> qualified_;
   // The namespace of the last element qualified, as it was looked at, and what it gave.
+  static constexpr int kNoSchemaNs = -1;
+  int last_schema_ns_ = kNoSchemaNs;
   std::string_view last_ns_;
   const Qualified* last_qualified_ = nullptr;
   std::string indent_text_;

@@ -69,6 +69,7 @@ std::shared_ptr<BindingNode> NewSchemaNode(const schema::Particle& particle, boo
   node->ns = std::string(schema::NamespaceUri(particle.ns));
   node->name = std::string(particle.name);
   node->particle = &particle;
+  node->particle_ns = particle.ns;
   node->complex_type = particle.complex_type;
   if (particle.complex_type >= 0) {
     node->simple_type = schema::kComplexTypes[particle.complex_type].content_type;

@@ -35,6 +35,8 @@ struct BindingNode {
   // No schema below: any child, attribute and text is accepted (kept unknown elements and the
   // free-form Personalizados).
   bool untyped = false;
+  // The declaration's namespace, read without reaching the declaration; meaningful only with one.
+  schema::Ns particle_ns = schema::Ns::kSiiDte;
   std::string text;
   std::vector<std::shared_ptr<BindingNode>> children;
   std::vector<BindingAttribute> attributes;

@@ -188,25 +188,26 @@ class Loader {
   BindingOptions options_;
 };
 
+// Copies `size` bytes, between one and two words, as a first and a last word that overlap.
+template <class Word>
+inline void PutHeadAndTail(char* to, const char* from, std::size_t size) {
+  Word head = 0;
+  Word tail = 0;
+  std::memcpy(&head, from, sizeof(Word));
+  std::memcpy(&tail, from + size - sizeof(Word), sizeof(Word));
+  std::memcpy(to, &head, sizeof(Word));
+  std::memcpy(to + size - sizeof(Word), &tail, sizeof(Word));
+}
+
 // Copies a piece of a few bytes, which the library's memcpy would spend more time reaching than
 // copying: names, prefixes and indentation are mostly under sixteen bytes.
 inline char* Put(char* to, const char* from, std::size_t size) {
   if (size > 16) {
     std::memcpy(to, from, size);
   } else if (size >= 8) {
-    std::uint64_t head = 0;
-    std::uint64_t tail = 0;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + size - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + size - 8, &tail, 8);
+    PutHeadAndTail<std::uint64_t>(to, from, size);
   } else if (size >= 4) {
-    std::uint32_t head = 0;
-    std::uint32_t tail = 0;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + size - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + size - 4, &tail, 4);
+    PutHeadAndTail<std::uint32_t>(to, from, size);
   } else if (size > 0) {
     to[0] = from[0];
     to[size / 2] = from[size / 2];

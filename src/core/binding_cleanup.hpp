@@ -5,8 +5,7 @@
 namespace QuarloCliente::detail {
 
 // Removes from the text, in place, what Servicio::CleanBindingXml removes (with keepNamespace,
-// what CleanBindingXmlKeepNamespace removes), in the same order, so that a submission can clean
-// the text it has just written without copying it first.
+// what CleanBindingXmlKeepNamespace removes), in the same order.
 void CleanBindingText(std::string& text, bool keepNamespace);
 
 }  // namespace QuarloCliente::detail

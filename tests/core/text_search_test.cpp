@@ -7,7 +7,6 @@
 
 #include "binding/banner.hpp"
 #include "core/binding_cleanup.hpp"
-#include "core/find_text.hpp"
 #include "core/xml_escape.hpp"
 
 namespace QuarloCliente::detail {
@@ -25,27 +24,6 @@ std::string Scrambled(std::mt19937& engine, const std::vector<std::string>& frag
 const std::string kBanner = std::string(kBindingBannerDocuments) + "\r\n";
 const std::string kBooksBanner = std::string(kBindingBannerBooks) + "\r\n";
 const std::string kSiiDeclaration = "xmlns=\"" + std::string(SiiDteNamespace) + "\" ";
-
-TEST(FindText, FindsWhatStringViewFindsFromEveryStart) {
-  const std::vector<std::string> pieces = {
-      "ABCXYZ:",       ":ABCXYZ", "DTEDefType", "xy", "<a>", "aaaaaaaaaaaaaaaaaaaa",
-      kSiiDeclaration, kBanner};
-  const std::vector<std::string> fragments = {
-      "ABCXYZ:", ":ABCXYZ", "ABC",  "XYZ:", "DTE", "DefType",       "DTEDefType", "x",    "y",
-      "<a>",     "aaaaaaa", "\n  ", "<",    ":",   kSiiDeclaration, kBanner,      "<!-- "};
-  std::mt19937 engine(17);
-  for (int trial = 0; trial < 300; ++trial) {
-    const std::string text = Scrambled(engine, fragments, engine() % 24);
-    for (const std::string& piece : pieces) {
-      for (std::size_t from = 0; from <= text.size() + 1; ++from) {
-        ASSERT_EQ(FindText(text, piece, from), std::string_view(text).find(piece, from))
-            << "'" << piece << "' from " << from << " in '" << text << "'";
-      }
-    }
-  }
-  EXPECT_EQ(FindText("abc", ""), 0u);
-  EXPECT_EQ(FindText("", "a"), std::string_view::npos);
-}
 
 // The clean-up as first written: each piece in turn, every occurrence that the text held before
 // that piece's removal began, found left to right without overlaps.

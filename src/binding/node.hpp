@@ -2,7 +2,7 @@
 
 // The tree under every binding object: plain C++ nodes that know their schema declaration, so
 // that new elements go to their schema place and values are checked against their type. libxml2
-// only parses the text a document is loaded from; the tree is written out by serialize.cpp.
+// only parses the text a document is loaded from; the tree is written out by tree_writer.cpp.
 
 #include <memory>
 #include <string>

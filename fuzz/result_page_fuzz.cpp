@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)detail::ReadResultPage(answer, raw);
   } catch (const Error&) {
   }
-  const auto readTimestamp = [](const std::string& stamp) { return detail::ReadTimestamp(stamp); };
-  Records(text, [&](const auto& fields) { return detail::SearchSummary(fields, readTimestamp); });
+  Records(text,
+          [](const auto& fields) { return detail::SearchSummary(fields, detail::ReadTimestamp); });
   Records(text, [](const auto& fields) { return detail::ReconciledSummary(fields); });
   Records(text, [](const auto& fields) { return detail::CessionSummary(fields); });
   return 0;

@@ -20,10 +20,6 @@ namespace QuarloCliente::detail {
 
 namespace {
 
-constexpr bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // What each byte may be in a name; every path step and attribute set is checked against it.
 enum class NameByte : std::uint8_t { kNone, kStart, kInside };
 

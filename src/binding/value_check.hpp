@@ -13,6 +13,10 @@ constexpr bool IsXmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+constexpr bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 // True for an XML name without colon (element, attribute, prefix or ID); non-ASCII letters are
 // taken as name characters without further check.
 bool IsNcName(std::string_view text);

@@ -15,11 +15,8 @@ namespace QuarloCliente {
 
 namespace {
 
+using detail::IsDigit;
 using detail::TrimXmlSpace;
-
-constexpr bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 bool AllDigits(std::string_view text) {
   for (char c : text) {

@@ -4,6 +4,7 @@
 
 #include "protocol/answer.hpp"
 #include "sandbox_error.hpp"
+#include "server/log_line.hpp"
 
 namespace QuarloSandbox {
 
@@ -59,9 +60,8 @@ void SandboxServer::Install() {
     response.status = answer.status;
     response.set_content(RenderAnswer(answer), kContentType);
     if (log_) {
-      log_(request.method + " /" + OperationName(request.target) + " " +
-           std::to_string(answer.status) +
-           (answer.result == "0" ? std::string{} : ": " + answer.description));
+      log_(RequestLogLine(request.method, request.target, answer.status,
+                          answer.result == "0" ? std::string_view{} : answer.description));
     }
   };
   server_->Get(kAnyPath, handler);

@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <functional>
 #include <memory>
 #include <quarlo/namespaces.hpp>
 #include <regex>
@@ -60,10 +61,11 @@ inline std::ostream& operator<<(std::ostream& out, const Reply& reply) {
 
 class Sandbox {
  public:
-  explicit Sandbox(const std::string& db = "")
+  explicit Sandbox(const std::string& db = "", FrontEndLimits limits = {},
+                   std::function<void(const std::string&)> log = {})
       : store_(std::make_unique<Store>(db)),
         server_(std::make_unique<SandboxServer>(ServiceContext{*store_, TestAuthority()},
-                                                ApiKeys({kApiKey}))) {
+                                                ApiKeys({kApiKey}), std::move(log), limits)) {
     port_ = server_->Bind("127.0.0.1", 0);
     server_->Start();
   }

@@ -1,25 +1,22 @@
 #include "server/http_server.hpp"
 
-#include <httplib.h>
-
 #include "protocol/answer.hpp"
-#include "sandbox_error.hpp"
+#include "server/buffered_exchange.hpp"
+#include "server/front_end.hpp"
 #include "server/log_line.hpp"
+#include "server/refusal.hpp"
 
 namespace QuarloSandbox {
 
 namespace {
 
-constexpr std::size_t kWorkerThreads = 24;
-constexpr const char* kContentType = "application/xml; charset=utf-8";
 constexpr const char* kAnyPath = R"([\s\S]*)";
 
-// What the server itself refuses before a request reaches Dispatch.
-std::string TransportRefusal(int status) {
+// What httplib itself refuses before a request reaches Dispatch.
+std::string TransportRefusal(int status, std::size_t maxBody) {
   switch (status) {
     case 413:
-      return "la solicitud supera el límite de " + std::to_string(kMaxBodyBytes / (1024 * 1024)) +
-             " MiB";
+      return BodyTooLargeDescription(maxBody);
     case 404:
       return "ruta desconocida";
     case 414:
@@ -29,6 +26,7 @@ std::string TransportRefusal(int status) {
   }
 }
 
+// The front end has refused any Host that is not a host[:port], so it can stand in a URL.
 std::string BaseUrl(const httplib::Request& request) {
   const std::string host = request.get_header_value("Host");
   if (!host.empty()) return "http://" + host;
@@ -38,12 +36,29 @@ std::string BaseUrl(const httplib::Request& request) {
 }  // namespace
 
 SandboxServer::SandboxServer(ServiceContext context, ApiKeys keys,
-                             std::function<void(const std::string&)> log)
+                             std::function<void(const std::string&)> log, FrontEndLimits limits)
     : context_(context),
       keys_(std::move(keys)),
       log_(std::move(log)),
-      server_(std::make_unique<httplib::Server>()) {
+      http_(std::make_unique<BufferedHttpServer>()) {
   Install();
+  http_->set_payload_max_length(limits.maxBodyBytes);
+  http_->set_keep_alive_max_count(limits.requestsPerConnection);
+  http_->set_keep_alive_timeout(
+      std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
+  frontEnd_ = std::make_unique<FrontEnd>(
+      limits, keys_, [this](FramedRequest& request) { return http_->Process(request); }, log_);
+  // The front end answers a body over the cap before httplib could see it; this is for the
+  // description of httplib's own refusals.
+  const std::size_t maxBody = limits.maxBodyBytes;
+  http_->set_error_handler(httplib::Server::HandlerWithResponse(
+      [maxBody](const httplib::Request&, httplib::Response& response) {
+        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        response.set_content(RenderAnswer(Answer::Failure(
+                                 response.status, TransportRefusal(response.status, maxBody))),
+                             kAnswerContentType);
+        return httplib::Server::HandlerResponse::Handled;
+      }));
 }
 
 SandboxServer::~SandboxServer() {
@@ -51,60 +66,35 @@ SandboxServer::~SandboxServer() {
 }
 
 void SandboxServer::Install() {
-  server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-  server_->set_payload_max_length(kMaxBodyBytes);
   const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
     RequestView view{request.method, request.target, std::nullopt, request.body, BaseUrl(request)};
     if (request.has_header("AuthKey")) view.authKey = request.get_header_value("AuthKey");
     const Answer answer = Dispatch(context_, keys_, view);
     response.status = answer.status;
-    response.set_content(RenderAnswer(answer), kContentType);
+    response.set_content(RenderAnswer(answer), kAnswerContentType);
     if (log_) {
       log_(RequestLogLine(request.method, request.target, answer.status,
                           answer.result == "0" ? std::string_view{} : answer.description));
     }
   };
-  server_->Get(kAnyPath, handler);
-  server_->Post(kAnyPath, handler);
-  server_->Put(kAnyPath, handler);
-  server_->Delete(kAnyPath, handler);
-  server_->Patch(kAnyPath, handler);
-  // Failures httplib answers itself (a body over the limit, a malformed request) get the same
-  // XML answer; answers Dispatch already wrote are left alone.
-  server_->set_error_handler(httplib::Server::HandlerWithResponse(
-      [](const httplib::Request&, httplib::Response& response) {
-        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        response.set_content(
-            RenderAnswer(Answer::Failure(response.status, TransportRefusal(response.status))),
-            kContentType);
-        return httplib::Server::HandlerResponse::Handled;
-      }));
+  http_->Get(kAnyPath, handler);
+  http_->Post(kAnyPath, handler);
+  http_->Put(kAnyPath, handler);
+  http_->Delete(kAnyPath, handler);
+  http_->Patch(kAnyPath, handler);
 }
 
 int SandboxServer::Bind(const std::string& host, int port) {
-  const int bound =
-      port == 0 ? server_->bind_to_any_port(host) : (server_->bind_to_port(host, port) ? port : -1);
-  if (bound <= 0) {
-    throw SandboxError(500, "no se pudo escuchar en " + host + ":" + std::to_string(port));
-  }
-  return bound;
+  return frontEnd_->Bind(host, port);
 }
 
 void SandboxServer::Start() {
-  returned_ = false;
-  thread_ = std::thread([this] {
-    server_->listen_after_bind();
-    returned_ = true;
-  });
+  thread_ = std::thread([this] { frontEnd_->Run(); });
 }
 
 void SandboxServer::Stop() {
-  if (!thread_.joinable()) return;
-  // httplib's stop does nothing before the accept loop runs; a stop that came earlier would
-  // leave the loop running for ever.
-  while (!server_->is_running() && !returned_) std::this_thread::yield();
-  server_->stop();
-  thread_.join();
+  frontEnd_->Stop();
+  if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace QuarloSandbox

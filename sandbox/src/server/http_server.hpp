@@ -1,31 +1,28 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "server/dispatcher.hpp"
+#include "server/limits.hpp"
 #include "service/context.hpp"
-
-namespace httplib {
-class Server;
-}
 
 namespace QuarloSandbox {
 
-// The largest request body the sandbox reads; a larger one is answered 413.
-inline constexpr std::size_t kMaxBodyBytes = 32u * 1024u * 1024u;
+class BufferedHttpServer;
+class FrontEnd;
 
-// The sandbox's HTTP server: every request goes through Dispatch on a pool of worker threads
-// and is answered with the XML Response document.
+// The sandbox's HTTP server: a front end frames every request within `limits`, then each
+// complete request goes through Dispatch on a pool of worker threads and is answered with the
+// XML Response document.
 class SandboxServer {
  public:
-  // `log`, when set, receives one line per request (method, operation, status; never a path
-  // segment or a key).
+  // `log`, when set, receives one line per request (method, operation, status and, on failure,
+  // the description; never a path segment or a key), every value escaped.
   SandboxServer(ServiceContext context, ApiKeys keys,
-                std::function<void(const std::string&)> log = {});
+                std::function<void(const std::string&)> log = {}, FrontEndLimits limits = {});
   ~SandboxServer();
   SandboxServer(const SandboxServer&) = delete;
   SandboxServer& operator=(const SandboxServer&) = delete;
@@ -44,8 +41,8 @@ class SandboxServer {
   ServiceContext context_;
   ApiKeys keys_;
   std::function<void(const std::string&)> log_;
-  std::unique_ptr<httplib::Server> server_;
-  std::atomic<bool> returned_{false};  // the accept loop has ended
+  std::unique_ptr<BufferedHttpServer> http_;
+  std::unique_ptr<FrontEnd> frontEnd_;
   std::thread thread_;
 };
 

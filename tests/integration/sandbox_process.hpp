@@ -66,6 +66,8 @@ class SandboxProcess {
   std::filesystem::path AuthorityKeyFile() const { return options_.folder / "authority.pem"; }
   // Everything the server wrote on stderr so far.
   std::string Log() const;
+  // The server's process id, -1 once it has been stopped.
+  pid_t Pid() const { return pid_; }
 
   // Sends SIGTERM and waits for the exit: the exit status, 128 + the signal when a signal ended
   // it (SIGKILL when it did not stop in time), or -1 when it had already been stopped.

@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev libxml2-dev libxml2-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libsqlite3-dev libssl-dev libzint-dev libhpdf-dev
-  libpng-dev libzxing-dev poppler-utils doxygen
+  libpng-dev libzxing-dev zlib1g-dev poppler-utils doxygen
 )
 
 missing=()

@@ -34,11 +34,6 @@ constexpr int kAcceptsPerWake = 64;
 constexpr std::size_t kMaxLingerBytes = 64u * 1024u * 1024u;
 constexpr const char* kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
-// Time for `bytes` at the floor rate.
-Clock::duration AtFloorRate(std::size_t bytes, std::size_t bytesPerSecond) {
-  return std::chrono::milliseconds(bytes * 1000u / std::max<std::size_t>(bytesPerSecond, 1));
-}
-
 }  // namespace
 
 struct FrontEnd::Connection {
@@ -64,6 +59,7 @@ struct FrontEnd::Connection {
   std::size_t lingered = 0;
   std::size_t served = 0;
   std::size_t held = 0;      // counted in FrontEnd::buffered_
+  std::size_t paced = 0;     // bytes of the body or answer moved when the window last renewed
   std::uint32_t events = 0;  // epoll interest; 0 while not registered
   Clock::time_point since;
   Clock::time_point deadline;
@@ -305,6 +301,7 @@ bool FrontEnd::AdvanceHead(Connection& connection) {
   }
   connection.stage = Connection::Stage::Body;
   connection.since = Clock::now();
+  connection.paced = 0;
   SetDeadline(connection, connection.since + limits_.transferGrace);
   return true;
 }
@@ -317,8 +314,7 @@ void FrontEnd::AdvanceBody(Connection& connection) {
   }
   if (connection.body->Done()) return HandOff(connection);
   if (connection.peerDone) return Close(connection);
-  SetDeadline(connection, connection.since + limits_.transferGrace +
-                              AtFloorRate(connection.body->Taken(), limits_.floorBytesPerSecond));
+  KeepPace(connection, connection.body->Taken());
 }
 
 void FrontEnd::HandOff(Connection& connection) {
@@ -369,6 +365,7 @@ void FrontEnd::StartAnswer(Connection& connection, std::string bytes) {
   connection.output = std::move(bytes);
   connection.written = 0;
   connection.since = Clock::now();
+  connection.paced = 0;
   SetDeadline(connection, connection.since + limits_.transferGrace);
   Account(connection);
   WriteOutput(connection);
@@ -386,8 +383,7 @@ void FrontEnd::WriteOutput(Connection& connection) {
   }
   if (connection.written == output.size()) return FinishAnswer(connection);
   SetInterest(connection, EPOLLOUT);
-  SetDeadline(connection, connection.since + limits_.transferGrace +
-                              AtFloorRate(connection.written, limits_.floorBytesPerSecond));
+  KeepPace(connection, connection.written);
 }
 
 void FrontEnd::FinishAnswer(Connection& connection) {
@@ -478,6 +474,17 @@ void FrontEnd::SetInterest(Connection& connection, std::uint32_t events) {
 void FrontEnd::SetDeadline(Connection& connection, Clock::time_point deadline) {
   connection.deadline = deadline;
   nextSweep_ = std::min(nextSweep_, deadline);
+}
+
+void FrontEnd::KeepPace(Connection& connection, std::size_t moved) {
+  // The floor rate holds in every window, not on average: a client that sent or read fast at
+  // first earns no credit for stalling afterwards.
+  const auto window = std::chrono::duration_cast<std::chrono::milliseconds>(limits_.transferGrace);
+  const std::size_t perWindow =
+      limits_.floorBytesPerSecond * static_cast<std::size_t>(window.count()) / 1000u;
+  if (moved - connection.paced < perWindow) return;
+  connection.paced = moved;
+  SetDeadline(connection, Clock::now() + limits_.transferGrace);
 }
 
 void FrontEnd::Account(Connection& connection) {

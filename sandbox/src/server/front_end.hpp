@@ -119,6 +119,8 @@ class FrontEnd {
   void SetInterest(Connection& connection, std::uint32_t events);
   // Sets the time by which the connection must have moved on.
   void SetDeadline(Connection& connection, std::chrono::steady_clock::time_point deadline);
+  // Renews the body's or answer's time window once `moved` bytes keep up with the floor rate.
+  void KeepPace(Connection& connection, std::size_t moved);
   // Brings the count of buffered request bytes up to date with the connection's.
   void Account(Connection& connection);
   // Expires the connections whose deadline has passed.

@@ -15,7 +15,8 @@ struct FrontEndLimits {
   std::chrono::milliseconds idle{5000};
   // From a request's first byte to the end of its headers.
   std::chrono::milliseconds head{5000};
-  // A body or an answer may take this long plus one second per `floorBytesPerSecond` bytes.
+  // A body or an answer must move `floorBytesPerSecond` times this many bytes in every window of
+  // this length (the first window starts with the body or the answer), or it is dropped.
   std::chrono::milliseconds transferGrace{5000};
   std::size_t floorBytesPerSecond = 16u * 1024u;
   // After a refusal the unread rest of a request is drained this long, so that closing does not

@@ -127,8 +127,9 @@ std::string Outcome(const RawReply& reply) {
 
 // N slow clients for at most `length`; how many the sandbox dropped, and when the last one.
 std::string Trickle(int port, std::size_t count, std::chrono::milliseconds interval,
-                    const std::string& request, std::size_t atOnce, std::chrono::seconds length) {
-  SlowClients clients(port, count, interval, request, atOnce);
+                    const std::string& request, std::size_t atOnce, std::chrono::seconds length,
+                    bool readsAnswers = true) {
+  SlowClients clients(port, count, interval, request, atOnce, readsAnswers);
   const std::size_t dropped = clients.WaitUntilDropped(length);
   const auto longest = std::chrono::duration<double>(clients.LongestLife()).count();
   const std::size_t open = clients.Open();
@@ -175,6 +176,15 @@ std::vector<Attack> Attacks() {
        [slowPost](int port, auto&) {
          return Trickle(port, 100, 300ms, slowPost, slowPost.size() - 100000, 12s);
        }},
+      {"lectores lentos 20 x 20000 solicitudes",
+       [](int port, auto&) {
+         // Pipelined requests whose answers fill the socket buffers of a client that never reads.
+         std::string pipelined;
+         for (int i = 0; i < 20000; ++i) {
+           pipelined += RawRequest("GET", "/GetFactorings", {{"AuthKey", kKey}});
+         }
+         return Trickle(port, 20, 1h, pipelined, pipelined.size(), 30s, false);
+       }},
       {"segmentos con controles",
        [](int port, QuarloCliente::integration::SandboxProcess& sandbox) {
          // The unknown path is echoed, decoded, into the answer's description and the log.
@@ -216,7 +226,7 @@ int main(int argc, char** argv) {
   try {
     QuarloCliente::integration::SandboxProcess sandbox({folder, kKey, {}});
     const int port = std::stoi(sandbox.Uri().substr(sandbox.Uri().rfind(':') + 1));
-    std::printf("%-32s %12s %12s  %-48s %s\n", "ataque", "RSS máx", "VmHWM", "solicitud válida",
+    std::printf("%-40s %12s %12s  %-48s %s\n", "ataque", "RSS máx", "VmHWM", "solicitud válida",
                 "resultado del ataque");
     for (const Attack& attack : Attacks()) {
       if (attack.name.find(only) == std::string::npos) continue;
@@ -237,7 +247,7 @@ int main(int argc, char** argv) {
         peak = memory.PeakKilobytes();
       }
       const auto megabytes = [](long kilobytes) { return static_cast<double>(kilobytes) / 1024; };
-      std::printf("%-32s %9.1f MB %9.1f MB  %-48s %s\n", attack.name.c_str(), megabytes(peak),
+      std::printf("%-40s %9.1f MB %9.1f MB  %-48s %s\n", attack.name.c_str(), megabytes(peak),
                   megabytes(StatusKilobytes(sandbox.Pid(), "VmHWM")), valid.c_str(),
                   outcome.c_str());
       std::fflush(stdout);

@@ -324,6 +324,8 @@ struct SlowClients::State {
 
   std::string request;
   std::chrono::milliseconds interval;
+  std::size_t allowed = 0;  // bytes each client may have sent by now
+  bool reads = true;
   std::vector<Client> clients;
   mutable std::mutex mutex;
   mutable std::condition_variable changed;
@@ -336,7 +338,8 @@ struct SlowClients::State {
     client.fd.Reset();
   }
 
-  // Notices the connections the server has closed; anything it sent (a 408) is read and dropped.
+  // Notices the connections the server has closed. A reading client reads and drops what the
+  // server sends (answers, a 408); one that does not read notices only a reset or a hang-up.
   void WatchFor(int milliseconds) {
     std::vector<pollfd> watched;
     std::vector<Client*> owners;
@@ -344,20 +347,23 @@ struct SlowClients::State {
       const std::lock_guard lock(mutex);
       for (Client& client : clients) {
         if (client.dropped) continue;
-        watched.push_back({client.fd.Get(), POLLIN, 0});
+        watched.push_back({client.fd.Get(), static_cast<short>(reads ? POLLIN : 0), 0});
         owners.push_back(&client);
       }
     }
-    if (watched.empty() || ::poll(watched.data(), watched.size(), milliseconds) <= 0) {
-      if (watched.empty()) {
-        std::unique_lock lock(mutex);
-        changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return stopping; });
-      }
+    if (watched.empty()) {
+      std::unique_lock lock(mutex);
+      changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return stopping; });
       return;
     }
+    if (::poll(watched.data(), watched.size(), milliseconds) <= 0) return;
     const std::lock_guard lock(mutex);
     for (std::size_t i = 0; i < watched.size(); ++i) {
       if (watched[i].revents == 0) continue;
+      if (!reads) {
+        Drop(*owners[i]);
+        continue;
+      }
       char buffer[4096];
       const ssize_t got = ::recv(watched[i].fd, buffer, sizeof buffer, MSG_DONTWAIT);
       if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) Drop(*owners[i]);
@@ -365,17 +371,14 @@ struct SlowClients::State {
     changed.notify_all();
   }
 
-  void SendNextBytes() {
+  // Sends each client's bytes up to its allowance, as far as its socket takes them now.
+  void SendAllowed() {
     const std::lock_guard lock(mutex);
+    const std::size_t due = std::min(allowed, request.size());
     for (Client& client : clients) {
-      if (client.dropped || client.sent >= request.size()) continue;
-      const ssize_t count =
-          ::send(client.fd.Get(), request.data() + client.sent, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (count > 0) {
-        ++client.sent;
-      } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
-        Drop(client);
-      }
+      if (client.dropped || client.sent >= due) continue;
+      std::string pending = request.substr(client.sent, due - client.sent);
+      if (!SendSome(client.fd.Get(), pending, client.sent)) Drop(client);
     }
     changed.notify_all();
   }
@@ -389,27 +392,27 @@ struct SlowClients::State {
       }
       WatchFor(std::min(MillisecondsUntil(next), 50));
       if (Clock::now() >= next) {
-        SendNextBytes();
+        ++allowed;
         next += interval;
       }
+      SendAllowed();
     }
   }
 };
 
 SlowClients::SlowClients(int port, std::size_t count, std::chrono::milliseconds interval,
-                         std::string request, std::size_t atOnce)
+                         std::string request, std::size_t atOnce, bool readsAnswers)
     : state_(std::make_shared<State>()) {
   state_->request = std::move(request);
   state_->interval = interval;
+  state_->allowed = atOnce;
+  state_->reads = readsAnswers;
   state_->clients.resize(count);
-  const std::size_t first = std::min(atOnce, state_->request.size());
   for (State::Client& client : state_->clients) {
-    client.fd = ConnectTo(port);
+    client.fd = ConnectTo(port, readsAnswers ? 0 : 4096);
     client.start = Clock::now();
-    std::string pending = state_->request.substr(0, first);
-    while (!pending.empty() && SendSome(client.fd.Get(), pending, client.sent)) {
-    }
   }
+  state_->SendAllowed();
   state_->thread = std::thread([state = state_] { state->Run(); });
 }
 

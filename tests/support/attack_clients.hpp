@@ -94,11 +94,12 @@ std::string EntityBombBody(int depth);
 
 // Connections that each send a request slowly: `atOnce` bytes at once, then one more byte every
 // `interval`, until the request is sent, the server drops them, or Stop. The first bytes of every
-// connection are sent before the constructor returns.
+// connection are on their way before the constructor returns. Clients that do not read their
+// answers (`readsAnswers` false, a small receive buffer) stand for readers that stall.
 class SlowClients {
  public:
   SlowClients(int port, std::size_t count, std::chrono::milliseconds interval, std::string request,
-              std::size_t atOnce = 1);
+              std::size_t atOnce = 1, bool readsAnswers = true);
   ~SlowClients();
   SlowClients(const SlowClients&) = delete;
   SlowClients& operator=(const SlowClients&) = delete;

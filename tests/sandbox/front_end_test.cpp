@@ -263,6 +263,20 @@ TEST(SandboxFrontEnd, MakesRoomForNewClientsWhenEveryConnectionIsTaken) {
   EXPECT_GE(stalled.Open(), 5u);
 }
 
+TEST(SandboxFrontEnd, HoldsNoMoreRequestBytesThanItsBudget) {
+  // A budget of one byte: a request read in one go passes, a body that needs more reads is
+  // refused once the budget is spent, and the bytes it held are given back.
+  FrontEndLimits limits;
+  limits.maxBufferedBytes = 1;
+  const Sandbox sandbox("", limits);
+  const RawReply big = Exchange(
+      sandbox.Port(),
+      RawRequest("POST", "/SendDTEDocument", {{"AuthKey", kApiKey}}, std::string(1u << 20, 'x')));
+  ExpectRefusedAndClosed(big, 503, "demasiadas solicitudes");
+  EXPECT_EQ(Exchange(sandbox.Port(), ValidGet()).status, 200);
+  EXPECT_TRUE(sandbox.Get(kFactorings).Ok());
+}
+
 TEST(SandboxFrontEnd, RefusesAHostThatCouldNotStandInAUrl) {
   const Sandbox sandbox;
   for (const std::string host : {"127.0.0.1\x1b[2J", "evil.example/x?y=", "a b", "x@y:80"}) {

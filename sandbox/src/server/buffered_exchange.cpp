@@ -8,20 +8,19 @@ namespace QuarloSandbox {
 
 namespace {
 
-// A request held in memory, read by httplib as if from a socket; what httplib writes collects
-// into one answer, which the front end then sends with a single write.
+// A request's head held in memory, read by httplib as if from a socket; what httplib writes
+// collects into one answer, which the front end then sends with a single write.
 class MemoryStream final : public httplib::Stream {
  public:
-  MemoryStream(std::string_view head, std::string_view body, const FramedRequest& request)
-      : head_(head), body_(body), request_(request) {}
+  MemoryStream(std::string_view head, const FramedRequest& request)
+      : head_(head), request_(request) {}
 
   bool is_readable() const override { return true; }
   bool is_writable() const override { return true; }
   ssize_t read(char* ptr, size_t size) override {
-    std::string_view& from = head_.empty() ? body_ : head_;
-    const std::size_t count = std::min(size, from.size());
-    std::memcpy(ptr, from.data(), count);
-    from.remove_prefix(count);
+    const std::size_t count = std::min(size, head_.size());
+    std::memcpy(ptr, head_.data(), count);
+    head_.remove_prefix(count);
     return static_cast<ssize_t>(count);
   }
   using httplib::Stream::write;
@@ -44,7 +43,6 @@ class MemoryStream final : public httplib::Stream {
 
  private:
   std::string_view head_;
-  std::string_view body_;
   const FramedRequest& request_;
   std::string answer_;
 };
@@ -70,10 +68,13 @@ std::string BufferedHead(const FramedRequest& request) {
 
 ProcessedAnswer BufferedHttpServer::Process(FramedRequest& request) {
   const std::string head = BufferedHead(request);
-  MemoryStream stream(head, request.body, request);
+  MemoryStream stream(head, request);
   bool closed = false;
-  const bool processed =
-      process_request(stream, request.lastOnConnection, closed, [](httplib::Request&) {});
+  // The body is handed over as it is, not read again from the stream: the handler runs before
+  // httplib's routing would read it, and a large body is not copied once more.
+  const bool processed = process_request(
+      stream, request.lastOnConnection, closed,
+      [&request](httplib::Request& parsed) { parsed.body = std::move(request.body); });
   return ProcessedAnswer{stream.TakeAnswer(), closed || !processed || request.lastOnConnection};
 }
 

@@ -6,7 +6,7 @@
 
 namespace QuarloSandbox {
 
-// httplib's processing of one request (its parser, the routes and handlers, the answer's headers
+// httplib's processing of one request (its parser, the handler, the answer's headers
 // and compression) applied to a request the front end has already read whole, so that httplib
 // never reads from or writes to a client itself.
 class BufferedHttpServer : public httplib::Server {

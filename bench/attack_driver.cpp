@@ -176,13 +176,15 @@ std::vector<Attack> Attacks() {
        [slowPost](int port, auto&) {
          return Trickle(port, 100, 300ms, slowPost, slowPost.size() - 100000, 12s);
        }},
-      {"lectores lentos 20 x 20000 solicitudes",
+      {"lectores lentos 20 x 900 respuestas de 8 kB",
        [](int port, auto&) {
-         // Pipelined requests whose answers fill the socket buffers of a client that never reads.
+         // Pipelined requests for an unknown path of 8000 letters, which the 404 echoes: their
+         // answers fill the socket buffers of a client that never reads, until the sandbox
+         // gives up on it.
+         const std::string one =
+             RawRequest("GET", "/" + std::string(8000, 'x'), {{"AuthKey", kKey}});
          std::string pipelined;
-         for (int i = 0; i < 20000; ++i) {
-           pipelined += RawRequest("GET", "/GetFactorings", {{"AuthKey", kKey}});
-         }
+         for (int i = 0; i < 900; ++i) pipelined += one;
          return Trickle(port, 20, 1h, pipelined, pipelined.size(), 30s, false);
        }},
       {"segmentos con controles",

@@ -120,7 +120,13 @@ std::string Outcome(const RawReply& reply) {
   const auto start = reply.body.find("<Description>");
   const auto end = reply.body.find("</Description>");
   if (start != std::string::npos && end != std::string::npos && end > start + 13) {
-    text += ": " + reply.body.substr(start + 13, std::min<std::size_t>(end - start - 13, 60));
+    std::string description =
+        reply.body.substr(start + 13, std::min<std::size_t>(end - start - 13, 60));
+    // An echoed control character must not break the table's line.
+    for (char& c : description) {
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    text += ": " + description;
   }
   return reply.error.empty() ? text : text + " (" + reply.error + ")";
 }

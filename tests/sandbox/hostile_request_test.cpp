@@ -15,6 +15,8 @@ namespace {
 
 using namespace std::string_literals;
 
+const std::string kReplacement = "\uFFFD";
+
 // The description of the refusal a call throws, or "" when it throws none.
 std::string RefusalOf(const std::function<void()>& fn) {
   try {
@@ -53,6 +55,56 @@ TEST(SandboxHostileInput, AnswersControlCharactersInSegmentsWithAParsableRefusal
   EXPECT_EQ(sandbox.Get("/FiscalStatus/T/E/" + std::string(kIssuer) + "/33/1").Field("Status"),
             "VALIDADO")
       << "the refused void changed nothing";
+}
+
+TEST(SandboxHostileInput, WritesOnlyCharactersXmlAllowsWhateverTheValue) {
+  // Controls, a NUL inside the text, a byte that is no UTF-8, an encoded surrogate and U+FFFE
+  // each become U+FFFD; tab, line feed, carriage return, DEL and real characters stay.
+  const std::string hostile =
+      "a\x01"s + "b\0c"s + "\x1F\x7F\t\n\r" + "\xFF" + "\xED\xA0\x80" + "\xEF\xBF\xBE" + "ñ€<&";
+  const std::string expected = "a" + kReplacement + "b" + kReplacement + "c" + kReplacement +
+                               "\x7F\t\n\r" + kReplacement + kReplacement + kReplacement +
+                               kReplacement + kReplacement + "ñ€<&";
+
+  Answer answer = Answer::Failure(400, hostile);
+  answer.Add("Data", hostile);
+  const Reply reply{400, RenderAnswer(answer)};
+  EXPECT_EQ(reply.Field("Description"), expected) << reply.body;
+  EXPECT_EQ(reply.Field("Data"), expected);
+
+  XmlWriter xml;
+  xml.Open("E").Attribute("v", hostile).Close("E");
+  const auto doc = qd::ParseHeldXml(xml.Text());
+  ASSERT_TRUE(doc) << xml.Text();
+  const qd::XmlCharPtr value(xmlGetProp(xmlDocGetRootElement(doc.get()), qd::Xc("v")));
+  EXPECT_EQ(qd::View(value.get()), expected);
+}
+
+TEST(SandboxHostileInput, LinksBuiltFromAnOddAddressStillParse) {
+  Store store("");
+  ServiceContext context{store, TestAuthority()};
+  const ApiKeys keys({});
+  const auto post = [&](const std::string& target, const std::string& body,
+                        const std::string& baseUrl = "http://127.0.0.1") {
+    const Answer answer = Dispatch(context, keys, {"POST", target, std::nullopt, body, baseUrl});
+    return Reply{answer.status, RenderAnswer(answer)};
+  };
+  const Caf caf = IssueTestCaf(kIssuer, "Emisor", 33, 1, 5, TestAuthority());
+  ASSERT_TRUE(post("/UploadCaf", UploadBody(caf.xml)).Ok());
+  ASSERT_TRUE(post("/SendDTEDocument", SendBody(FacturaContent(1))).Ok());
+
+  const Reply found = post(
+      "/PaginatedSearch",
+      Body(
+          "SearchRequest",
+          {{"Environment", "T"}, {"Group", "E"}, {"Query", ""}, {"Page", "1"}, {"PageSize", "10"}}),
+      "http://h\x01\xFF\0st:1"s);
+  ASSERT_TRUE(found.Ok()) << found;
+  const Reply listing{200, found.IsoField("Data")};
+  EXPECT_EQ(listing.Field("DownloadCustomerDocumentUrl"),
+            "http://h" + kReplacement + kReplacement + kReplacement + "st:1/RecoverPDF_V2/T/E/" +
+                kIssuer + "/33/1")
+      << listing.body;
 }
 
 }  // namespace

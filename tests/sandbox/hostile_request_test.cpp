@@ -80,6 +80,19 @@ TEST(SandboxHostileInput, WritesOnlyCharactersXmlAllowsWhateverTheValue) {
   EXPECT_EQ(qd::View(value.get()), expected);
 }
 
+TEST(SandboxHostileInput, KeepsARefusalWholeWhenItsTextHoldsANul) {
+  const Sandbox sandbox;
+  const Reply reply =
+      sandbox.Post("/PaginatedSearch", Body("SearchRequest", {{"Environment", "T"},
+                                                              {"Group", "E"},
+                                                              {"Query", Base64Of("estado:x\0y"s)},
+                                                              {"Page", "1"},
+                                                              {"PageSize", "10"}}));
+  EXPECT_EQ(reply.status, 400) << reply;
+  EXPECT_NE(reply.Field("Description").find("no 'x" + kReplacement + "y'"), std::string::npos)
+      << reply;
+}
+
 TEST(SandboxHostileInput, LinksBuiltFromAnOddAddressStillParse) {
   Store store("");
   ServiceContext context{store, TestAuthority()};

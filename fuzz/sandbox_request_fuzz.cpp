@@ -1,5 +1,6 @@
-// Whatever a client sends the sandbox, its answer is well-formed XML and its status is not 500,
-// which the sandbox keeps for its own faults; nothing may crash, leak or read out of bounds.
+// Whatever a client sends the sandbox, its answer, and every XML it carries in Base64, is
+// well-formed XML, and its status is not 500, which the sandbox keeps for its own faults; nothing
+// may crash, leak or read out of bounds.
 //
 // An input is one or more requests separated by a line "--". The first line of each is
 // "METHOD TARGET [HOST]" (the target still percent-encoded, the host as the Host header would
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <quarlo/error.hpp>
 #include <quarlo/namespaces.hpp>
 #include <span>
 #include <string>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "core/base64.hpp"
+#include "core/charset.hpp"
 #include "core/xml.hpp"
 #include "crypto/caf.hpp"
 #include "protocol/answer.hpp"
@@ -76,12 +79,32 @@ RequestView ReadRequest(std::string_view text) {
   return request;
 }
 
+// A payload that is Base64 of XML (a document, a listing, a TED) must parse too, read as the
+// library reads it.
+void CheckNestedXml(const std::string& name, const std::string& text, const RequestView& request) {
+  // Other payloads are plain text, some of which (a status code) happen to read as Base64.
+  if (name != "Data" && name != "TED") return;
+  QuarloCliente::Bytes bytes;
+  try {
+    bytes = QuarloCliente::detail::DecodeBase64(text);
+  } catch (const QuarloCliente::Error&) {
+    return;
+  }
+  if (bytes.empty() || bytes.front() != '<') return;
+  // The protocol's Base64 payloads are ISO-8859-1 bytes, which the library turns into text first.
+  const std::string xml = QuarloCliente::detail::Latin1ToUtf8(bytes);
+  if (!QuarloCliente::detail::ParseHeldXml(xml)) {
+    Fail("the XML in " + name + " does not parse: " + xml.substr(0, 400), request);
+  }
+}
+
 void Check(const Answer& answer, const RequestView& request) {
   if (answer.status == 500) Fail("500: " + answer.description, request);
   const std::string xml = RenderAnswer(answer);
   if (!QuarloCliente::detail::ParseNetworkXml(xml)) {
     Fail("the answer is not XML: " + xml.substr(0, 400), request);
   }
+  for (const auto& [name, text] : answer.payload) CheckNestedXml(name, text, request);
 }
 
 }  // namespace

@@ -10,11 +10,14 @@ namespace QuarloSandbox {
 class SandboxError : public std::runtime_error {
  public:
   SandboxError(int status, const std::string& description)
-      : std::runtime_error(description), status_(status) {}
+      : std::runtime_error(description), status_(status), description_(description) {}
   int status() const { return status_; }
+  // The whole description: what() ends at the first NUL that a quoted request value may hold.
+  const std::string& description() const { return description_; }
 
  private:
   int status_;
+  std::string description_;
 };
 
 }  // namespace QuarloSandbox

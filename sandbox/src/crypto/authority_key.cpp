@@ -10,6 +10,7 @@
 #include "crypto/caf.hpp"
 #include "crypto/rsa.hpp"
 #include "sandbox_error.hpp"
+#include "unique_fd.hpp"
 
 namespace QuarloSandbox {
 namespace {
@@ -18,26 +19,6 @@ namespace {
 // keep it small enough (see the CAF keys in caf.cpp).
 constexpr unsigned kAuthorityKeyBits = 1024;
 constexpr std::size_t kMaxKeyFileSize = 64 * 1024;
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now, so that a failing close (a write the disk could not take) is seen.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void FileError(const std::string& what, const std::string& path) {
   throw SandboxError(500, what + " " + path + ": " + std::strerror(errno));
@@ -51,7 +32,7 @@ AuthorityKey FromPrivatePem(std::string_view pem, const std::string& path) {
 
 // nullopt when the file does not exist.
 std::optional<std::string> ReadKeyFile(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     if (errno == ENOENT) return std::nullopt;
     FileError("no se pudo abrir la clave de la autoridad", path);
@@ -81,7 +62,7 @@ void WriteAll(int fd, std::string_view text, const std::string& path) {
 
 void SyncDirectory(const std::string& path) {
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  Fd dir(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
 }
 
@@ -90,7 +71,7 @@ void SyncDirectory(const std::string& path) {
 // link() fails for the one that comes second, which then reads the winner's file.
 bool PublishKeyFile(const std::string& path, std::string_view pem) {
   std::string temporary = path + ".XXXXXX";
-  Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+  UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
   if (fd.get() < 0) FileError("no se pudo crear la clave de la autoridad", path);
   struct Unlink {
     const std::string& name;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <limits>
 #include <quarlo/namespaces.hpp>
 
@@ -26,6 +27,18 @@ int HexValue(char c) {
   return -1;
 }
 
+// No segment names a document, a printer or a comment with a control character in it; echoed
+// into an answer or stored, one would only break what reads it later.
+void RefuseControlCharacters(std::string_view decoded) {
+  for (const char c : decoded) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) continue;
+    char code[8];
+    std::snprintf(code, sizeof code, "U+%04X", byte);
+    Refuse("un segmento de la ruta contiene el carácter de control " + std::string(code));
+  }
+}
+
 std::string PercentDecode(std::string_view segment) {
   std::string bytes;
   for (std::size_t i = 0; i < segment.size(); ++i) {
@@ -39,6 +52,7 @@ std::string PercentDecode(std::string_view segment) {
     bytes.push_back(static_cast<char>(high * 16 + low));
     i += 2;
   }
+  RefuseControlCharacters(bytes);
   // Segments are UTF-8 text; a malformed sequence becomes U+FFFD rather than stored bytes.
   return qd::Utf8BytesToText(
       std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));

@@ -29,7 +29,8 @@ class RequestBody {
 };
 
 // A GET request's target split into the operation ("FiscalStatus") and its path segments, each
-// percent-decoded; the query string, if any, is dropped. Refuses a malformed escape.
+// percent-decoded; the query string, if any, is dropped. Refuses a malformed escape and a control
+// character (U+0000 to U+001F, U+007F), escaped or not.
 struct PathCall {
   std::string operation;
   std::vector<std::string> segments;

@@ -6,7 +6,9 @@
 namespace QuarloSandbox {
 
 // Builds XML text element by element; every text and attribute value is escaped by the library's
-// XML escaper, so no value can change the shape of the document.
+// XML escaper, so no value can change the shape of the document, and a character XML 1.0 forbids
+// (a control, a malformed UTF-8 sequence, U+FFFE, U+FFFF) is written as U+FFFD, so that whatever
+// value reaches it the document parses.
 class XmlWriter {
  public:
   // Opens <name>, or <name xmlns="ns"> when ns is given.

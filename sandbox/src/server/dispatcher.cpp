@@ -55,7 +55,7 @@ Answer Dispatch(ServiceContext& context, const ApiKeys& keys, const RequestView&
   try {
     return RouteRequest(context, keys, request);
   } catch (const SandboxError& error) {
-    return Answer::Failure(error.status(), error.what());
+    return Answer::Failure(error.status(), error.description());
   } catch (const QuarloCliente::Error& error) {
     // The library's helpers refuse malformed values; here they came from the request.
     return Answer::Failure(400, error.what());

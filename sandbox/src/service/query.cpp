@@ -7,12 +7,46 @@
 #include "sandbox_error.hpp"
 #include "service/lookup.hpp"
 #include "service/search_text.hpp"
+#include "service/stamping.hpp"
 
 namespace QuarloSandbox {
 
 namespace {
 
 constexpr std::int64_t kMaxNumber = std::numeric_limits<std::int64_t>::max();
+// Each term adds a condition or two to one SQL expression, and each listed type a parameter:
+// bounded here, a query never reaches the database's own limits (an expression tree 1000 deep,
+// 32766 parameters), which it would refuse as a fault of the sandbox.
+constexpr std::size_t kMaxQueryCharacters = 1000;
+constexpr std::size_t kMaxTerms = 32;
+constexpr std::size_t kMaxTermCharacters = 200;
+
+// The number of characters of UTF-8 text, as a person would count them.
+std::size_t CharacterCount(std::string_view utf8) {
+  std::size_t count = 0;
+  for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// Checked before the query is split, so that a huge one costs nothing more.
+void CheckQueryLength(std::string_view query) {
+  if (CharacterCount(query) <= kMaxQueryCharacters) return;
+  throw SandboxError(
+      400, "la consulta supera los " + std::to_string(kMaxQueryCharacters) + " caracteres");
+}
+
+// Refuses too many terms, and a term too long.
+void CheckTerms(const std::vector<std::string>& terms) {
+  if (terms.size() > kMaxTerms) {
+    throw SandboxError(400, "la consulta tiene " + std::to_string(terms.size()) +
+                                " términos; admite hasta " + std::to_string(kMaxTerms));
+  }
+  for (const auto& term : terms) {
+    if (CharacterCount(term) <= kMaxTermCharacters) continue;
+    throw SandboxError(400, "el término '" + FirstCharacters(term, 20) + "…' supera los " +
+                                std::to_string(kMaxTermCharacters) + " caracteres");
+  }
+}
 
 // The query's terms, quotes removed.
 std::vector<std::string> Terms(std::string_view query) {
@@ -127,8 +161,11 @@ class Compiler {
 }  // namespace
 
 SqlFilter CompileQuery(std::string_view query) {
+  CheckQueryLength(query);
+  const std::vector<std::string> terms = Terms(query);
+  CheckTerms(terms);
   Compiler compiler;
-  for (const auto& term : Terms(query)) compiler.Add(term);
+  for (const auto& term : terms) compiler.Add(term);
   return compiler.Result();
 }
 

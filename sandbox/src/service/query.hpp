@@ -18,7 +18,8 @@ namespace QuarloSandbox {
 //   free text         any other word: found in the issuer's or receiver's name or the first
 //                     item, ignoring case and accents.
 // Double quotes keep blanks inside one term: "los peñascos", nombre:"casa matriz". An empty
-// query matches every document. A term the language does not know is refused (400).
+// query matches every document. A term the language does not know is refused (400), and so is a
+// query over 1000 characters, with over 32 terms or with a term over 200 characters.
 struct SqlFilter {
   std::string condition = "1";
   std::vector<StoreTx::SearchParam> params;

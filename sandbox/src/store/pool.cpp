@@ -2,10 +2,13 @@
 
 #include <utility>
 
+#include "store/database_file.hpp"
+
 namespace QuarloSandbox {
 
 ConnectionPool::ConnectionPool(std::string path)
     : path_(path.empty() ? std::string(":memory:") : std::move(path)) {
+  if (!InMemory()) MakeDatabaseFilesPrivate(path_);
   // The first connection is opened at once so that a bad path fails at start-up, and so that an
   // in-memory database exists for the whole life of the pool.
   idle_.push_back(std::make_unique<Connection>(path_));

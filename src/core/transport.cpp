@@ -217,6 +217,15 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
   return text.append(" (").append(why).append(")");
 }
 
+// The answer's bytes as a document; a declaration of entities is refused in the answer's words.
+XmlDocPtr ParseAnswer(std::string_view body) {
+  try {
+    return ParseNetworkXml(body);
+  } catch (const EntitiesRefused&) {
+    throw Error("la respuesta declara entidades XML, que no se admiten");
+  }
+}
+
 HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransporte& limits,
                    char* errorBuffer) {
   std::string body;
@@ -231,7 +240,7 @@ HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransport
   const char* contentType = nullptr;
   curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
   if (contentType != nullptr) answer.contentType = contentType;
-  if (XmlDocPtr doc = ParseNetworkXml(body)) {
+  if (XmlDocPtr doc = ParseAnswer(body)) {
     // Kept as if parsed from its re-serialised text, whose declaration is the UTF-8 one.
     answer.document = std::make_shared<const XmlDocument>(
         XmlDocumentAccess::Adopt(std::move(doc), std::string(kUtf8Declaration)));

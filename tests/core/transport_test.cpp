@@ -11,6 +11,7 @@
 #include "core/answer.hpp"
 #include "core/servicio_access.hpp"
 #include "core/url.hpp"
+#include "support/hostile_server.hpp"
 #include "support/loopback_server.hpp"
 
 namespace QuarloCliente {
@@ -198,8 +199,24 @@ TEST_F(TransportTest, ExternalEntitiesAreNeverRead) {
   server_.Enqueue(ScriptedResponse::Xml(
       "<?xml version=\"1.0\"?><!DOCTYPE R [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
       "<R><Result>&x;</Result></R>"));
-  const std::string xml = ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
-  EXPECT_EQ(xml.find("root:"), std::string::npos);
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).find("root:"), std::string::npos);
+    EXPECT_STREQ(e.what(), "la respuesta declara entidades XML, que no se admiten");
+  }
+}
+
+TEST_F(TransportTest, AnEntityBombIsRefusedBeforeItGrows) {
+  server_.Enqueue(
+      ScriptedResponse::Xml(testing::EntityBombAnswer(8, testing::EntityKind::General)));
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "la respuesta declara entidades XML, que no se admiten");
+  }
 }
 
 TEST_F(TransportTest, EncodedSegmentsReachTheServiceAsBuilt) {

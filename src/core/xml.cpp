@@ -21,8 +21,6 @@ namespace {
 constexpr int kSafeOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 constexpr std::size_t kLargestTextUnderTheLimits = XML_MAX_TEXT_LENGTH;
 
-void SilenceErrors(void*, const char*, ...) {}
-
 int CheckedSize(std::string_view text) {
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     throw Error("el documento XML es demasiado grande");
@@ -104,12 +102,18 @@ void RefuseUnparsedEntity(void* context, const xmlChar*, const xmlChar*, const x
   StopAtEntity(context);
 }
 
-// A push parser whose hooks refuse entities; nullptr when libxml2 has no memory for one.
+// The parser's own error channel, so that its errors reach neither the host application's
+// handlers nor standard error.
+void IgnoreError(void*, xmlErrorPtr) {}
+
+// A push parser whose hooks refuse entities and keep its errors to itself; nullptr when libxml2
+// has no memory for one.
 ParserPtr NewParser() {
   ParserPtr parser(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
   if (!parser || parser->sax == nullptr) return nullptr;
   parser->sax->entityDecl = RefuseEntity;
   parser->sax->unparsedEntityDecl = RefuseUnparsedEntity;
+  parser->sax->serror = IgnoreError;
   return parser;
 }
 
@@ -200,10 +204,7 @@ XmlDocPtr ParseOnThisThread(ReusedParser& parser, std::string_view text) {
 
 void EnsureXmlInitialised() {
   static std::once_flag once;
-  std::call_once(once, [] {
-    xmlInitParser();
-    xmlSetGenericErrorFunc(nullptr, SilenceErrors);
-  });
+  std::call_once(once, [] { xmlInitParser(); });
 }
 
 EntitiesRefused::EntitiesRefused()

@@ -92,17 +92,6 @@ std::string HttpAnswer::Xml() const {
   return document ? document->Xml() : std::string();
 }
 
-std::string MaskSecret(std::string text, std::string_view secret) {
-  if (secret.empty()) return text;
-  constexpr std::string_view kMask = "***";
-  // The search resumes after the mask, so a secret made of its characters cannot loop.
-  for (auto at = text.find(secret); at != std::string::npos;
-       at = text.find(secret, at + kMask.size())) {
-    text.replace(at, secret.size(), kMask);
-  }
-  return text;
-}
-
 namespace {
 
 template <typename T>
@@ -226,16 +215,17 @@ XmlDocPtr ParseAnswer(std::string_view body) {
   }
 }
 
-HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransporte& limits,
+HttpAnswer Perform(CURL* curl, const Secrets& secrets, const LimitesTransporte& limits,
                    char* errorBuffer) {
   std::string body;
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&body));
   errorBuffer[0] = '\0';
   const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
-    throw Error(MaskSecret(DescribeFailure(curl, code, limits, errorBuffer), apiKey));
+    throw Error(secrets.Mask(DescribeFailure(curl, code, limits, errorBuffer)));
   }
   HttpAnswer answer;
+  answer.secrets = secrets;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
   const char* contentType = nullptr;
   curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
@@ -250,24 +240,25 @@ HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransport
 
 }  // namespace
 
-HttpAnswer Transport::Get(const std::string& url, const std::string& apiKey,
+HttpAnswer Transport::Get(const std::string& url, const std::string& apiKey, const Secrets& secrets,
                           const LimitesTransporte& limits) {
   CheckUrl(url);
   CURL* curl = handle_->curl.get();
   ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, nullptr));
   Set(curl, CURLOPT_HTTPGET, 1L);
-  return Perform(curl, apiKey, limits, handle_->errorBuffer);
+  return Perform(curl, secrets, limits, handle_->errorBuffer);
 }
 
 HttpAnswer Transport::Post(const std::string& url, const std::string& body,
-                           const std::string& apiKey, const LimitesTransporte& limits) {
+                           const std::string& apiKey, const Secrets& secrets,
+                           const LimitesTransporte& limits) {
   CheckUrl(url);
   CURL* curl = handle_->curl.get();
   ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, &url));
   Set(curl, CURLOPT_POST, 1L);
   Set(curl, CURLOPT_POSTFIELDS, body.data());
   Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-  return Perform(curl, apiKey, limits, handle_->errorBuffer);
+  return Perform(curl, secrets, limits, handle_->errorBuffer);
 }
 
 }  // namespace QuarloCliente::detail

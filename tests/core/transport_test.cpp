@@ -253,6 +253,26 @@ TEST(KeyMasking, EveryOccurrenceIsMaskedWhateverTheKey) {
   EXPECT_EQ(detail::MaskSecret("***", "**"), "****");
 }
 
+TEST(KeyMasking, EverySecretIsMaskedAsWrittenAndAsAPathCarriesIt) {
+  const detail::Secrets secrets({"k/1", "", "%"});
+  EXPECT_EQ(secrets.Mask("k/1 k%2F1 % %25 k"), "*** *** *** *** k");
+  // One secret inside another is masked as part of the longer one.
+  EXPECT_EQ(detail::Secrets({"ab", "xaby"}).Mask("xaby ab"), "*** ***");
+  EXPECT_EQ(detail::Secrets().Mask("nada"), "nada");
+}
+
+TEST_F(TransportTest, TheSecretsOfTheExchangeTravelWithItsAnswer) {
+  server_.Enqueue(ScriptedResponse::Xml(
+      "<R><Result>1</Result><Description>llave-secreta clave%20sii</Description></R>"));
+  server_.Enqueue(ScriptedResponse::Xml(
+      "<R><Result>1</Result><Description>llave-secreta clave sii</Description></R>"));
+  const std::string url = server_.BaseUrl() + "/x";
+  EXPECT_EQ(detail::ServiceAnswer(ServicioAccess::Get(servicio_, url, "clave sii")).Description(),
+            "*** ***");
+  EXPECT_EQ(detail::ServiceAnswer(ServicioAccess::Post(servicio_, url, "<a/>")).Description(),
+            "*** clave sii");
+}
+
 TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
   Servicio nuevo;
   try {

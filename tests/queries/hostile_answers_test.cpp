@@ -39,5 +39,18 @@ TEST_F(QueryTest, ALargePdfStillArrivesWhole) {
                          [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
 }
 
+TEST_F(QueryTest, AnEchoedKeyNeverReachesTheDescription) {
+  servicio.Configurar(server.BaseUrl(), "SECRETKEY/123");
+  server.Enqueue(ScriptedResponse::Xml(
+      testing::EchoingAnswer("llave SECRETKEY/123 rechazada (SECRETKEY%2F123)")));
+  const auto status = servicio.EstadoFiscal("T", servicio.Grupo_Emitido, "1-9", "33", "1");
+  EXPECT_EQ(status->ResultadoServicio->Descripcion, "llave *** rechazada (***)");
+
+  Answer("<Result>0</Result><Data>?</Data><Description>sin PDF para SECRETKEY/123</Description>");
+  EXPECT_EQ(
+      servicio.RecuperarPDF("T", "E", "1-9", "33", "1")->ResultadoServicio->Descripcion,
+      std::string(kPdfPrefix) + "No fue posible recuperar el PDF del documento. sin PDF para ***");
+}
+
 }  // namespace
 }  // namespace QuarloCliente

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -158,6 +159,8 @@ void ApplyCallOptions(CURL* curl, const std::string& url, const LimitesTransport
   Set(curl, CURLOPT_URL, url.c_str());
   Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.conexion.count()));
   Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.estancamiento.count()));
+  Set(curl, CURLOPT_TIMEOUT_MS,
+      static_cast<long>(std::chrono::milliseconds(limits.plazoTotal).count()));
   Set(curl, CURLOPT_HTTPHEADER, headers);
 }
 
@@ -167,16 +170,28 @@ bool Connected(CURL* curl) {
   return connectTime > 0;
 }
 
+// libcurl reports all three limits with one code: the time spent tells the total deadline, the
+// connection the stall.
+std::string DescribeTimeout(CURL* curl, const LimitesTransporte& limits,
+                            std::chrono::steady_clock::duration spent) {
+  if (spent >= limits.plazoTotal) {
+    return "se superó el plazo total de " + std::to_string(limits.plazoTotal.count()) +
+           " s para la operación";
+  }
+  if (Connected(curl)) {
+    return "el servicio dejó de responder (menos de 1 byte/s durante " +
+           std::to_string(limits.estancamiento.count()) + " s)";
+  }
+  return "se agotó el tiempo de conexión con el servicio (" +
+         std::to_string(limits.conexion.count()) + " ms)";
+}
+
 std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& limits,
-                            const char* detail) {
+                            std::chrono::steady_clock::duration spent, const char* detail) {
   std::string text;
   switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
-      text = Connected(curl) ? "el servicio dejó de responder (menos de 1 byte/s durante " +
-                                   std::to_string(limits.estancamiento.count()) + " s)"
-                             : "se agotó el tiempo de conexión con el servicio (" +
-                                   std::to_string(limits.conexion.count()) + " ms)";
-      return text;
+      return DescribeTimeout(curl, limits, spent);
     case CURLE_COULDNT_CONNECT:
       text = "no se pudo conectar con el servicio";
       break;
@@ -220,9 +235,11 @@ HttpAnswer Perform(CURL* curl, const Secrets& secrets, const LimitesTransporte& 
   std::string body;
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&body));
   errorBuffer[0] = '\0';
+  const auto start = std::chrono::steady_clock::now();
   const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
-    throw Error(secrets.Mask(DescribeFailure(curl, code, limits, errorBuffer)));
+    const auto spent = std::chrono::steady_clock::now() - start;
+    throw Error(secrets.Mask(DescribeFailure(curl, code, limits, spent, errorBuffer)));
   }
   HttpAnswer answer;
   answer.secrets = secrets;

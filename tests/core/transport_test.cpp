@@ -299,6 +299,25 @@ TEST_F(TransportTest, StalledServiceHitsTheStallLimit) {
   }
 }
 
+// Two bytes a second never trip the stall limit; only the total deadline ends such a call.
+TEST_F(TransportTest, ATricklingServiceCannotHoldACallPastTheTotalDeadline) {
+  servicio_.ConfigurarLimites(
+      {std::chrono::milliseconds(1000), std::chrono::seconds(3), std::chrono::seconds(2)});
+  server_.Enqueue(ScriptedResponse::TrickleForever(2, std::chrono::milliseconds(1000)));
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    ADD_FAILURE() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "se superó el plazo total de 2 s para la operación");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // An answer that trickles in whole within the deadline is read as any other.
+  server_.Enqueue(ScriptedResponse::Trickle(kOk, 16, std::chrono::milliseconds(10)));
+  EXPECT_NE(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/y").find("<Result>0"),
+            std::string::npos);
+}
+
 // A listener whose accept queue is full drops further handshakes, so a connect to it never
 // completes: the connect limit, not the stall limit, must fire.
 TEST_F(TransportTest, UnansweredConnectHitsTheConnectLimit) {

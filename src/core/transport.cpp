@@ -164,10 +164,11 @@ void ApplyCallOptions(CURL* curl, const std::string& url, const LimitesTransport
   Set(curl, CURLOPT_HTTPHEADER, headers);
 }
 
+// Whether the exchange got as far as a connection; false also when libcurl cannot tell.
 bool Connected(CURL* curl) {
   curl_off_t connectTime = 0;
-  curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
-  return connectTime > 0;
+  return curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK &&
+         connectTime > 0;
 }
 
 // libcurl reports all three limits with one code: the time spent tells the total deadline, the
@@ -186,6 +187,8 @@ std::string DescribeTimeout(CURL* curl, const LimitesTransporte& limits,
          std::to_string(limits.conexion.count()) + " ms)";
 }
 
+constexpr std::string_view kNotHttp = "el servicio respondió algo que no es HTTP";
+
 std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& limits,
                             std::chrono::steady_clock::duration spent, const char* detail) {
   std::string text;
@@ -198,9 +201,15 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
     case CURLE_COULDNT_RESOLVE_HOST:
       text = "no se pudo resolver el nombre del servicio";
       break;
+    // libcurl gives these codes to an answer that is not HTTP as well (no status line, an
+    // unknown version): only an exchange that never connected was stopped by its URL.
     case CURLE_URL_MALFORMAT:
     case CURLE_UNSUPPORTED_PROTOCOL:
-      text = "la URL del servicio no es válida (revise la URI configurada)";
+      text = Connected(curl) ? kNotHttp
+                             : "la URL del servicio no es válida (revise la URI configurada)";
+      break;
+    case CURLE_WEIRD_SERVER_REPLY:
+      text = kNotHttp;
       break;
     case CURLE_GOT_NOTHING:
       text = "el servicio cerró la conexión sin responder";

@@ -208,17 +208,6 @@ TEST_F(TransportTest, ExternalEntitiesAreNeverRead) {
   }
 }
 
-TEST_F(TransportTest, AnEntityBombIsRefusedBeforeItGrows) {
-  server_.Enqueue(
-      ScriptedResponse::Xml(testing::EntityBombAnswer(8, testing::EntityKind::General)));
-  try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
-    FAIL() << "expected an Error";
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "la respuesta declara entidades XML, que no se admiten");
-  }
-}
-
 TEST_F(TransportTest, EncodedSegmentsReachTheServiceAsBuilt) {
   server_.Enqueue(ScriptedResponse::Xml(kOk));
   const std::string url = detail::ServiceUrl(server_.BaseUrl(), "/VoidDocument/",
@@ -283,9 +272,52 @@ TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
   }
 }
 
-TEST_F(TransportTest, ClosedConnectionIsAnError) {
+TEST_F(TransportTest, ClosedOrResetConnectionIsAnError) {
   server_.Enqueue(ScriptedResponse::CloseConnection());
   EXPECT_THROW(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
+  server_.Enqueue(ScriptedResponse::ResetMidBody("<R>" + std::string(4096, 'x') + "</R>", 100));
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("falló la comunicación"), std::string::npos) << e.what();
+  }
+}
+
+TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
+  for (const char* raw : {"HELLO\r\n\r\n", "HTTP/1.1 abc\r\n\r\n", "SSH-2.0-OpenSSH\r\n"}) {
+    server_.Enqueue(ScriptedResponse::RawBytes(raw));
+    try {
+      ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+      ADD_FAILURE() << "expected an Error for " << raw;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("el servicio respondió algo que no es HTTP"),
+                std::string::npos)
+          << e.what();
+    }
+  }
+  for (const std::string& url : {std::string("http://[127.0.0.1/x"),
+                                 "ftp://127.0.0.1:" + std::to_string(server_.port()) + "/x"}) {
+    try {
+      ServicioAccess::HttpGet(servicio_, url);
+      ADD_FAILURE() << "expected an Error for " << url;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("la URL del servicio no es válida"), std::string::npos)
+          << e.what();
+    }
+  }
+  EXPECT_EQ(server_.RequestCount(), 3u);
+}
+
+TEST_F(TransportTest, AnEntityBombIsRefusedBeforeItGrows) {
+  server_.Enqueue(
+      ScriptedResponse::Xml(testing::EntityBombAnswer(8, testing::EntityKind::General)));
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "la respuesta declara entidades XML, que no se admiten");
+  }
 }
 
 TEST_F(TransportTest, StalledServiceHitsTheStallLimit) {

@@ -111,6 +111,9 @@ void ApplyFixedOptions(CURL* curl, char* errorBuffer) {
   Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   Set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  // An answer that announces more than the cap is refused before its body comes; one that does
+  // not is cut off by CollectBody.
+  Set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
   Set(curl, CURLOPT_WRITEFUNCTION, &CollectBody);
   Set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
 }
@@ -215,6 +218,7 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
       text = "el servicio cerró la conexión sin responder";
       break;
     case CURLE_WRITE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
       text = "la respuesta del servicio es demasiado grande";
       break;
     case CURLE_PEER_FAILED_VERIFICATION:

@@ -309,6 +309,20 @@ TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
   EXPECT_EQ(server_.RequestCount(), 3u);
 }
 
+// An answer that announces more than the library ever takes is cut off before its body comes.
+TEST_F(TransportTest, AnAnswerBeyondTheCapIsRefused) {
+  server_.Enqueue(
+      ScriptedResponse::StallMidBody("<R>", 3).WithHeader("Content-Length", "1073741824"));
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("la respuesta del servicio es demasiado grande"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 TEST_F(TransportTest, AnEntityBombIsRefusedBeforeItGrows) {
   server_.Enqueue(
       ScriptedResponse::Xml(testing::EntityBombAnswer(8, testing::EntityKind::General)));

@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <chrono>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -17,9 +16,14 @@ namespace {
 constexpr std::size_t kMaxResponseBytes = std::size_t{512} << 20;
 constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 
+// libcurl's global set-up, tried once per process; every transport made after a failure of it
+// refuses to work rather than use a half-initialised libcurl.
 void EnsureCurlInitialised() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  static const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (code != CURLE_OK) {
+    throw Error(std::string("no se pudo iniciar el cliente HTTP (") + curl_easy_strerror(code) +
+                ")");
+  }
 }
 
 struct SlistFree {
@@ -234,6 +238,13 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
   return text.append(" (").append(why).append(")");
 }
 
+template <typename T>
+void GetInfo(CURL* curl, CURLINFO info, T* value) {
+  if (curl_easy_getinfo(curl, info, value) != CURLE_OK) {
+    throw Error("el cliente HTTP no informó cómo terminó el intercambio");
+  }
+}
+
 // The answer's bytes as a document; a declaration of entities is refused in the answer's words.
 XmlDocPtr ParseAnswer(std::string_view body) {
   try {
@@ -256,9 +267,9 @@ HttpAnswer Perform(CURL* curl, const Secrets& secrets, const LimitesTransporte& 
   }
   HttpAnswer answer;
   answer.secrets = secrets;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+  GetInfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
   const char* contentType = nullptr;
-  curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+  GetInfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
   if (contentType != nullptr) answer.contentType = contentType;
   if (XmlDocPtr doc = ParseAnswer(body)) {
     // Kept as if parsed from its re-serialised text, whose declaration is the UTF-8 one.

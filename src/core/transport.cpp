@@ -194,6 +194,7 @@ std::string DescribeTimeout(CURL* curl, const LimitesTransporte& limits,
          std::to_string(limits.conexion.count()) + " ms)";
 }
 
+// What libcurl's refusal of a status line or protocol version means to the caller.
 constexpr std::string_view kNotHttp = "el servicio respondió algo que no es HTTP";
 
 std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& limits,
@@ -238,6 +239,7 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
   return text.append(" (").append(why).append(")");
 }
 
+// One fact libcurl keeps about the finished exchange; throws Error when it cannot give it.
 template <typename T>
 void GetInfo(CURL* curl, CURLINFO info, T* value) {
   if (curl_easy_getinfo(curl, info, value) != CURLE_OK) {

@@ -93,10 +93,12 @@ void StopAtEntity(void* context) {
   xmlStopParser(parser);
 }
 
+// The SAX hook for every parsed entity declaration.
 void RefuseEntity(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
   StopAtEntity(context);
 }
 
+// The SAX hook for an unparsed (NDATA) entity declaration.
 void RefuseUnparsedEntity(void* context, const xmlChar*, const xmlChar*, const xmlChar*,
                           const xmlChar*) {
   StopAtEntity(context);
@@ -150,6 +152,8 @@ class ReusedParser {
  public:
   explicit ReusedParser(Source source) : source_(source), options_(OptionsFor(source)) {}
 
+  // The document the text holds; nullptr when it is not well-formed; EntitiesRefused when it
+  // declares an entity.
   XmlDocPtr Parse(std::string_view whole) {
     CheckedSize(whole);
     const std::optional<std::string_view> text = PartThePullParserRead(whole, source_);
@@ -162,6 +166,7 @@ class ReusedParser {
   }
 
  private:
+  // The text through the thread's kept parser, which stays within libxml2's limits.
   XmlDocPtr ParseWithKeptParser(std::string_view text, Findings& findings) {
     if (!parser_) parser_ = NewParser();
     if (!parser_) return nullptr;
@@ -171,6 +176,7 @@ class ReusedParser {
     return doc;
   }
 
+  // The text through a parser made for it alone, with libxml2's limits lifted.
   XmlDocPtr ParseWithLimitsLifted(std::string_view text, Findings& findings) const {
     const ParserPtr parser = NewParser();
     if (!parser) return nullptr;

@@ -11,19 +11,23 @@ namespace {
 constexpr int kReferencesPerLevel = 10;
 constexpr std::size_t kFirstEntityLength = 100;
 
+// The name of the entity at a level of the bomb ("e3").
 std::string EntityName(int level) {
   return "e" + std::to_string(level);
 }
 
+// A reference to it: "&e3;" for a general entity, "%e3;" for a parameter one.
 std::string Reference(int level, EntityKind kind) {
   return (kind == EntityKind::General ? "&" : "%") + EntityName(level) + ";";
 }
 
+// Its declaration with the given replacement text.
 std::string Declaration(int level, EntityKind kind, const std::string& value) {
   return std::string("<!ENTITY ") + (kind == EntityKind::Parameter ? "% " : "") +
          EntityName(level) + " \"" + value + "\">";
 }
 
+// The text as XML character data.
 std::string Escaped(std::string_view text) {
   std::string escaped;
   for (const char c : text) {

@@ -515,6 +515,8 @@ struct LoopbackServer::Impl {
     return conn.SendAll(std::string_view(f.bytes).substr(0, n));
   }
 
+  // The answer in pieces of `trickle.bytes`, one every `trickle.every`, until it is all sent, the
+  // client is gone or the server stops.
   static void SendPaced(Connection& conn, const ScriptedResponse& r, bool head_request) {
     const std::string answer = Format(r, head_request).bytes;
     for (std::size_t offset = 0;; offset += r.trickle.bytes) {

@@ -171,11 +171,15 @@ void ApplyCallOptions(CURL* curl, const std::string& url, const LimitesTransport
   Set(curl, CURLOPT_HTTPHEADER, headers);
 }
 
-// Whether the exchange got as far as a connection; false also when libcurl cannot tell.
+// Whether the exchange reached the service: it connected, or a connection kept from an earlier
+// exchange (whose connect time reads 0) carried its request. False also when libcurl cannot tell.
 bool Connected(CURL* curl) {
   curl_off_t connectTime = 0;
-  return curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK &&
-         connectTime > 0;
+  long requestBytes = 0;
+  return (curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK &&
+          connectTime > 0) ||
+         (curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &requestBytes) == CURLE_OK &&
+          requestBytes > 0);
 }
 
 // libcurl reports all three limits with one code: the time spent tells the total deadline, the

@@ -283,6 +283,16 @@ TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
           << e.what();
     }
   }
+  // The same on a connection kept from an ordinary exchange.
+  server_.Enqueue(ScriptedResponse::Xml(kOk).WithHeader("Connection", "keep-alive"));
+  server_.Enqueue(ScriptedResponse::RawBytes("HELLO\r\n\r\n"));
+  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    ADD_FAILURE() << "expected an Error on the kept connection";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("no es HTTP"), std::string::npos) << e.what();
+  }
   for (const std::string& url : {std::string("http://[127.0.0.1/x"),
                                  "ftp://127.0.0.1:" + std::to_string(server_.port()) + "/x"}) {
     try {
@@ -293,7 +303,7 @@ TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
           << e.what();
     }
   }
-  EXPECT_EQ(server_.RequestCount(), 3u);
+  EXPECT_EQ(server_.RequestCount(), 5u);
 }
 
 // An answer that announces more than the library ever takes is cut off before its body comes.
@@ -310,14 +320,19 @@ TEST_F(TransportTest, AnAnswerBeyondTheCapIsRefused) {
   }
 }
 
+// On a fresh connection and on one kept from an earlier exchange, whose connect time reads 0.
 TEST_F(TransportTest, StalledServiceHitsTheStallLimit) {
   servicio_.ConfigurarLimites({std::chrono::milliseconds(1000), std::chrono::seconds(1)});
   server_.Enqueue(ScriptedResponse::StallForever());
-  try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
-    FAIL() << "expected an Error";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("dejó de responder"), std::string::npos) << e.what();
+  server_.Enqueue(ScriptedResponse::Xml(kOk).WithHeader("Connection", "keep-alive"));
+  server_.Enqueue(ScriptedResponse::StallForever());
+  for (const char* path : {"/x", "/y", "/z"}) {
+    try {
+      ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + path);
+      if (std::string(path) != "/y") ADD_FAILURE() << "expected an Error for " << path;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("dejó de responder"), std::string::npos) << e.what();
+    }
   }
 }
 

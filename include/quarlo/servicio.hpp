@@ -29,6 +29,8 @@ struct LimitesTransporte {
   std::chrono::milliseconds conexion{30000};
   /// The exchange is abandoned when less than one byte per second flows for this long.
   std::chrono::seconds estancamiento{60};
+  /// The whole exchange, from connecting to the answer's last byte, is abandoned after this long.
+  std::chrono::seconds plazoTotal{300};
 };
 
 /// The library's operations object. One instance is used by one thread at a time; separate

@@ -22,7 +22,8 @@ class XmlDocument {
   XmlDocument& operator=(const XmlDocument&) = delete;
 
   /// The document that UTF-8 text holds, read as UTF-8 whatever encoding its declaration names;
-  /// text that is not well-formed XML gives an empty document, never an error.
+  /// text that is not well-formed XML gives an empty document; text that declares entities
+  /// throws Error, since the library never expands them.
   static XmlDocument Parse(std::string_view utf8);
 
   /// True when the document has no root element (nothing parsed).

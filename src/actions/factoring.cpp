@@ -4,8 +4,8 @@
 #include <type_traits>
 #include <variant>
 
-#include "core/numbers.hpp"
 #include "core/answer.hpp"
+#include "core/numbers.hpp"
 #include "core/payload.hpp"
 #include "core/report.hpp"
 #include "core/request_body.hpp"
@@ -99,7 +99,7 @@ std::shared_ptr<ResultObtenerFactorings> Servicio::ObtenerFactorings() {
     const std::string url = detail::ServiceUrl(ApiUri, "/GetFactorings");
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     const std::string code = answer.Text("Result");
-    const std::string description = answer.Text("Description");
+    const std::string description = answer.Description();
     if (code != "0") {
       result->ResultadoServicio->SetError(description);
       return;

@@ -9,7 +9,8 @@ namespace QuarloCliente::detail {
 
 ServiceAnswer::ServiceAnswer(const HttpAnswer& http)
     : document_(http.document ? http.document : std::make_shared<const XmlDocument>()),
-      status_(http.status) {}
+      status_(http.status),
+      secrets_(http.secrets) {}
 
 std::optional<std::string> ServiceAnswer::Find(std::string_view name) const {
   const xmlNode* element =
@@ -29,16 +30,21 @@ std::string ServiceAnswer::Text(std::string_view name) const {
   throw Error(missing);
 }
 
+std::string ServiceAnswer::Description() const {
+  // A service may echo what it was sent, the key or a password among it.
+  return secrets_.Mask(Text("Description"));
+}
+
 bool ApplyResult(const ServiceAnswer& answer, ResultadoServicio& status) {
   status.Estado = answer.Text("Result");
   if (status.Estado == "0") return true;
-  status.SetError(answer.Text("Description"));
+  status.SetError(answer.Description());
   return false;
 }
 
 void CopyResult(const ServiceAnswer& answer, ResultadoServicio& status) {
   status.Estado = answer.Text("Result");
-  status.Descripcion = answer.Text("Description");
+  status.Descripcion = answer.Description();
 }
 
 }  // namespace QuarloCliente::detail

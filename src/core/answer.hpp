@@ -23,12 +23,16 @@ class ServiceAnswer {
   std::string Text(std::string_view name) const;
   // The same, or nullopt when the answer has no such element.
   std::optional<std::string> Find(std::string_view name) const;
+  // The service's Description, with the secrets of the exchange masked; throws Error when the
+  // answer has none.
+  std::string Description() const;
   // The parsed answer.
   const XmlDocument& Document() const { return *document_; }
 
  private:
   std::shared_ptr<const XmlDocument> document_;
   long status_;
+  Secrets secrets_;
 };
 
 // Estado from "Result"; when it is not "0", SetError with "Description". True on "0".

@@ -100,12 +100,13 @@ Transport& TransportOf(std::unique_ptr<Transport>& transport) {
 }
 }  // namespace
 
-HttpAnswer ServicioAccess::Get(Servicio& s, const std::string& url) {
-  return TransportOf(s.transport_).Get(url, s.ApiLlave, s.limites_);
+HttpAnswer ServicioAccess::Get(Servicio& s, const std::string& url, const std::string& alsoSecret) {
+  return TransportOf(s.transport_)
+      .Get(url, s.ApiLlave, Secrets({s.ApiLlave, alsoSecret}), s.limites_);
 }
 
 HttpAnswer ServicioAccess::Post(Servicio& s, const std::string& url, const std::string& body) {
-  return TransportOf(s.transport_).Post(url, body, s.ApiLlave, s.limites_);
+  return TransportOf(s.transport_).Post(url, body, s.ApiLlave, Secrets({s.ApiLlave}), s.limites_);
 }
 
 }  // namespace detail

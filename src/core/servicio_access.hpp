@@ -13,8 +13,10 @@ struct ServicioAccess {
   static const std::string& ApiUri(const Servicio& s) { return s.ApiUri; }
   static const std::string& ApiLlave(const Servicio& s) { return s.ApiLlave; }
 
-  // One GET or POST, with the answer's status and content type kept beside its XML text.
-  static HttpAnswer Get(Servicio& s, const std::string& url);
+  // One GET or POST, with the answer's status and content type kept beside its XML text. The
+  // API key, and `alsoSecret` when the request carries one (the SII password of a
+  // reconciliation), are kept out of every description of the exchange.
+  static HttpAnswer Get(Servicio& s, const std::string& url, const std::string& alsoSecret = {});
   static HttpAnswer Post(Servicio& s, const std::string& url, const std::string& body);
 
   // The private members as they stand, for tests.

@@ -2,7 +2,7 @@
 
 #include <curl/curl.h>
 
-#include <mutex>
+#include <chrono>
 #include <string_view>
 #include <vector>
 
@@ -16,9 +16,14 @@ namespace {
 constexpr std::size_t kMaxResponseBytes = std::size_t{512} << 20;
 constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 
+// libcurl's global set-up, tried once per process; every transport made after a failure of it
+// refuses to work rather than use a half-initialised libcurl.
 void EnsureCurlInitialised() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  static const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (code != CURLE_OK) {
+    throw Error(std::string("no se pudo iniciar el cliente HTTP (") + curl_easy_strerror(code) +
+                ")");
+  }
 }
 
 struct SlistFree {
@@ -92,17 +97,6 @@ std::string HttpAnswer::Xml() const {
   return document ? document->Xml() : std::string();
 }
 
-std::string MaskSecret(std::string text, std::string_view secret) {
-  if (secret.empty()) return text;
-  constexpr std::string_view kMask = "***";
-  // The search resumes after the mask, so a secret made of its characters cannot loop.
-  for (auto at = text.find(secret); at != std::string::npos;
-       at = text.find(secret, at + kMask.size())) {
-    text.replace(at, secret.size(), kMask);
-  }
-  return text;
-}
-
 namespace {
 
 template <typename T>
@@ -121,6 +115,9 @@ void ApplyFixedOptions(CURL* curl, char* errorBuffer) {
   Set(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   Set(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   Set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  // An answer that announces more than the cap is refused before its body comes; one that does
+  // not is cut off by CollectBody.
+  Set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
   Set(curl, CURLOPT_WRITEFUNCTION, &CollectBody);
   Set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
 }
@@ -169,39 +166,68 @@ void ApplyCallOptions(CURL* curl, const std::string& url, const LimitesTransport
   Set(curl, CURLOPT_URL, url.c_str());
   Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.conexion.count()));
   Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.estancamiento.count()));
+  Set(curl, CURLOPT_TIMEOUT_MS,
+      static_cast<long>(std::chrono::milliseconds(limits.plazoTotal).count()));
   Set(curl, CURLOPT_HTTPHEADER, headers);
 }
 
+// Whether the exchange reached the service: it connected, or a connection kept from an earlier
+// exchange (whose connect time reads 0) carried its request. False also when libcurl cannot tell.
 bool Connected(CURL* curl) {
   curl_off_t connectTime = 0;
-  curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
-  return connectTime > 0;
+  long requestBytes = 0;
+  return (curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK &&
+          connectTime > 0) ||
+         (curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &requestBytes) == CURLE_OK &&
+          requestBytes > 0);
 }
 
+// libcurl reports all three limits with one code: the time spent tells the total deadline, the
+// connection the stall.
+std::string DescribeTimeout(CURL* curl, const LimitesTransporte& limits,
+                            std::chrono::steady_clock::duration spent) {
+  if (spent >= limits.plazoTotal) {
+    return "se superó el plazo total de " + std::to_string(limits.plazoTotal.count()) +
+           " s para la operación";
+  }
+  if (Connected(curl)) {
+    return "el servicio dejó de responder (menos de 1 byte/s durante " +
+           std::to_string(limits.estancamiento.count()) + " s)";
+  }
+  return "se agotó el tiempo de conexión con el servicio (" +
+         std::to_string(limits.conexion.count()) + " ms)";
+}
+
+// What libcurl's refusal of a status line or protocol version means to the caller.
+constexpr std::string_view kNotHttp = "el servicio respondió algo que no es HTTP";
+
 std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& limits,
-                            const char* detail) {
+                            std::chrono::steady_clock::duration spent, const char* detail) {
   std::string text;
   switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
-      text = Connected(curl) ? "el servicio dejó de responder (menos de 1 byte/s durante " +
-                                   std::to_string(limits.estancamiento.count()) + " s)"
-                             : "se agotó el tiempo de conexión con el servicio (" +
-                                   std::to_string(limits.conexion.count()) + " ms)";
-      return text;
+      return DescribeTimeout(curl, limits, spent);
     case CURLE_COULDNT_CONNECT:
       text = "no se pudo conectar con el servicio";
       break;
     case CURLE_COULDNT_RESOLVE_HOST:
       text = "no se pudo resolver el nombre del servicio";
       break;
+    // libcurl gives these codes to an answer that is not HTTP as well (no status line, an
+    // unknown version): only an exchange that never connected was stopped by its URL.
     case CURLE_URL_MALFORMAT:
     case CURLE_UNSUPPORTED_PROTOCOL:
-      text = "la URL del servicio no es válida (revise la URI configurada)";
+      text = Connected(curl) ? kNotHttp
+                             : "la URL del servicio no es válida (revise la URI configurada)";
+      break;
+    case CURLE_WEIRD_SERVER_REPLY:
+      text = kNotHttp;
       break;
     case CURLE_GOT_NOTHING:
       text = "el servicio cerró la conexión sin responder";
       break;
     case CURLE_WRITE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
       text = "la respuesta del servicio es demasiado grande";
       break;
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -217,21 +243,41 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
   return text.append(" (").append(why).append(")");
 }
 
-HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransporte& limits,
+// One fact libcurl keeps about the finished exchange; throws Error when it cannot give it.
+template <typename T>
+void GetInfo(CURL* curl, CURLINFO info, T* value) {
+  if (curl_easy_getinfo(curl, info, value) != CURLE_OK) {
+    throw Error("el cliente HTTP no informó cómo terminó el intercambio");
+  }
+}
+
+// The answer's bytes as a document; a declaration of entities is refused in the answer's words.
+XmlDocPtr ParseAnswer(std::string_view body) {
+  try {
+    return ParseNetworkXml(body);
+  } catch (const EntitiesRefused&) {
+    throw Error("la respuesta declara entidades XML, que no se admiten");
+  }
+}
+
+HttpAnswer Perform(CURL* curl, const Secrets& secrets, const LimitesTransporte& limits,
                    char* errorBuffer) {
   std::string body;
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(&body));
   errorBuffer[0] = '\0';
+  const auto start = std::chrono::steady_clock::now();
   const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
-    throw Error(MaskSecret(DescribeFailure(curl, code, limits, errorBuffer), apiKey));
+    const auto spent = std::chrono::steady_clock::now() - start;
+    throw Error(secrets.Mask(DescribeFailure(curl, code, limits, spent, errorBuffer)));
   }
   HttpAnswer answer;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+  answer.secrets = secrets;
+  GetInfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
   const char* contentType = nullptr;
-  curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+  GetInfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
   if (contentType != nullptr) answer.contentType = contentType;
-  if (XmlDocPtr doc = ParseNetworkXml(body)) {
+  if (XmlDocPtr doc = ParseAnswer(body)) {
     // Kept as if parsed from its re-serialised text, whose declaration is the UTF-8 one.
     answer.document = std::make_shared<const XmlDocument>(
         XmlDocumentAccess::Adopt(std::move(doc), std::string(kUtf8Declaration)));
@@ -241,24 +287,25 @@ HttpAnswer Perform(CURL* curl, const std::string& apiKey, const LimitesTransport
 
 }  // namespace
 
-HttpAnswer Transport::Get(const std::string& url, const std::string& apiKey,
+HttpAnswer Transport::Get(const std::string& url, const std::string& apiKey, const Secrets& secrets,
                           const LimitesTransporte& limits) {
   CheckUrl(url);
   CURL* curl = handle_->curl.get();
   ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, nullptr));
   Set(curl, CURLOPT_HTTPGET, 1L);
-  return Perform(curl, apiKey, limits, handle_->errorBuffer);
+  return Perform(curl, secrets, limits, handle_->errorBuffer);
 }
 
 HttpAnswer Transport::Post(const std::string& url, const std::string& body,
-                           const std::string& apiKey, const LimitesTransporte& limits) {
+                           const std::string& apiKey, const Secrets& secrets,
+                           const LimitesTransporte& limits) {
   CheckUrl(url);
   CURL* curl = handle_->curl.get();
   ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, &url));
   Set(curl, CURLOPT_POST, 1L);
   Set(curl, CURLOPT_POSTFIELDS, body.data());
   Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-  return Perform(curl, apiKey, limits, handle_->errorBuffer);
+  return Perform(curl, secrets, limits, handle_->errorBuffer);
 }
 
 }  // namespace QuarloCliente::detail

@@ -6,12 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "core/secrets.hpp"
+
 namespace QuarloCliente::detail {
 
-// What one exchange brought back: the body parsed as XML (nullptr when it is not XML), and the
-// HTTP status and content type, kept so that a failure can say what came instead. The readers of
-// an answer select from the parsed document; only the private HttpGet and HttpPost hand out its
-// text, which is therefore written on demand rather than for every exchange.
+// What one exchange brought back: the body parsed as XML (nullptr when it is not XML), the HTTP
+// status and content type, kept so that a failure can say what came instead, and the secrets the
+// exchange was made with, which no description read from it may show. The readers of an answer
+// select from the parsed document; only the private HttpGet and HttpPost hand out its text, which
+// is therefore written on demand rather than for every exchange.
 struct HttpAnswer {
   HttpAnswer() = default;
   // An answer whose body was this UTF-8 text, parsed as the library parses text it holds.
@@ -24,14 +27,12 @@ struct HttpAnswer {
   std::shared_ptr<const XmlDocument> document;
   long status = 0;
   std::string contentType;
+  Secrets secrets;
 };
 
-// The text with every occurrence of the secret replaced by "***", so that no error description
-// can carry the API key.
-std::string MaskSecret(std::string text, std::string_view secret);
-
 // One libcurl handle, reused from call to call so that its connection can be kept; no cookies.
-// Every call is one synchronous exchange; a failure of the exchange itself throws Error.
+// Every call is one synchronous exchange; a failure of the exchange itself throws Error, whose
+// description shows none of `secrets` (the API key among them).
 class Transport {
  public:
   Transport();
@@ -39,10 +40,12 @@ class Transport {
   Transport(const Transport&) = delete;
   Transport& operator=(const Transport&) = delete;
 
-  HttpAnswer Get(const std::string& url, const std::string& apiKey,
+  // A GET of the url, with the API key in its header.
+  HttpAnswer Get(const std::string& url, const std::string& apiKey, const Secrets& secrets,
                  const LimitesTransporte& limits);
+  // A POST of the body to the url, with the API key in its header.
   HttpAnswer Post(const std::string& url, const std::string& body, const std::string& apiKey,
-                  const LimitesTransporte& limits);
+                  const Secrets& secrets, const LimitesTransporte& limits);
 
  private:
   struct Handle;

@@ -1,6 +1,7 @@
 #include "core/xml.hpp"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
 
 #include <algorithm>
@@ -13,13 +14,12 @@ namespace QuarloCliente::detail {
 
 namespace {
 
-// Entities are never substituted and no DTD is loaded, so an external entity in an answer reads
-// nothing. Large payloads (a PDF as Base64) exceed libxml2's default 10 MB text-node limit,
-// hence XML_PARSE_HUGE.
-constexpr int kSafeOptions =
-    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE;
-
-void SilenceErrors(void*, const char*, ...) {}
+// No DTD is loaded and nothing is fetched; a text that declares entities is refused before it is
+// read any further (see RefuseEntities), so none is ever substituted. libxml2's size limits stay
+// on: only a text larger than its limit for one text node is parsed without them (see
+// OptionsForSize), since a PDF travels as one Base64 text node of tens of MB.
+constexpr int kSafeOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+constexpr std::size_t kLargestTextUnderTheLimits = XML_MAX_TEXT_LENGTH;
 
 int CheckedSize(std::string_view text) {
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
@@ -79,18 +79,67 @@ using ParserPtr = std::unique_ptr<xmlParserCtxt, ParserFree>;
 constexpr std::size_t kLargestTextKept = 16 * 1024;
 constexpr int kMostNamesKept = 4096;
 
+// What the parser's hooks saw in the text being parsed; the parser's _private points at it.
+struct Findings {
+  bool declaresEntities = false;
+};
+
+// An entity declaration stops the parser where it stands: whether general or parameter, internal
+// or external, an entity is refused before anything can refer to it, so that a few nested
+// declarations can never grow into gigabytes of text.
+void StopAtEntity(void* context) {
+  auto* parser = static_cast<xmlParserCtxt*>(context);
+  static_cast<Findings*>(parser->_private)->declaresEntities = true;
+  xmlStopParser(parser);
+}
+
+// The SAX hook for every parsed entity declaration.
+void RefuseEntity(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
+  StopAtEntity(context);
+}
+
+// The SAX hook for an unparsed (NDATA) entity declaration.
+void RefuseUnparsedEntity(void* context, const xmlChar*, const xmlChar*, const xmlChar*,
+                          const xmlChar*) {
+  StopAtEntity(context);
+}
+
+// The parser's own error channel, so that its errors reach neither the host application's
+// handlers nor standard error.
+void IgnoreError(void*, xmlErrorPtr) {}
+
+// A push parser whose hooks refuse entities and keep its errors to itself; nullptr when libxml2
+// has no memory for one.
+ParserPtr NewParser() {
+  ParserPtr parser(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
+  if (!parser || parser->sax == nullptr) return nullptr;
+  parser->sax->entityDecl = RefuseEntity;
+  parser->sax->unparsedEntityDecl = RefuseUnparsedEntity;
+  parser->sax->serror = IgnoreError;
+  return parser;
+}
+
 // The document libxml2 builds from the whole text, fed as one final chunk to a parser reset for
-// it; nullptr when the text is not well-formed.
-XmlDocPtr ParseAsOneChunk(xmlParserCtxt& parser, std::string_view text, int options) {
+// it; nullptr when the text is not well-formed or declares entities, which `findings` tells.
+XmlDocPtr ParseAsOneChunk(xmlParserCtxt& parser, std::string_view text, int options,
+                          Findings& findings) {
   if (xmlCtxtResetPush(&parser, text.data(), static_cast<int>(text.size()), nullptr, nullptr)) {
     return nullptr;
   }
   xmlCtxtUseOptions(&parser, options);
+  parser._private = &findings;
   xmlParseChunk(&parser, nullptr, 0, 1);
+  parser._private = nullptr;
   XmlDocPtr doc(parser.myDoc);
   parser.myDoc = nullptr;
-  if (!parser.wellFormed) doc.reset();
+  if (!parser.wellFormed || findings.declaresEntities) doc.reset();
   return doc;
+}
+
+// libxml2's limits, lifted only for a text that could not pass them otherwise. A parser keeps an
+// option once set, so such a text gets a parser of its own.
+bool NeedsLimitsLifted(std::string_view text) {
+  return text.size() > kLargestTextUnderTheLimits;
 }
 
 // Each thread keeps a parser for each way it parses: setting a parser up costs more than parsing
@@ -103,19 +152,39 @@ class ReusedParser {
  public:
   explicit ReusedParser(Source source) : source_(source), options_(OptionsFor(source)) {}
 
+  // The document the text holds; nullptr when it is not well-formed; EntitiesRefused when it
+  // declares an entity.
   XmlDocPtr Parse(std::string_view whole) {
     CheckedSize(whole);
     const std::optional<std::string_view> text = PartThePullParserRead(whole, source_);
     if (!text) return nullptr;
-    if (!parser_) parser_.reset(xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr));
-    if (!parser_) return nullptr;
-    XmlDocPtr doc = ParseAsOneChunk(*parser_, *text, options_);
-    if (doc) MarkAsThePullParserDid(*doc, *parser_, source_);
-    Release(text->size());
+    Findings findings;
+    XmlDocPtr doc = NeedsLimitsLifted(*text) ? ParseWithLimitsLifted(*text, findings)
+                                             : ParseWithKeptParser(*text, findings);
+    if (findings.declaresEntities) throw EntitiesRefused();
     return doc;
   }
 
  private:
+  // The text through the thread's kept parser, which stays within libxml2's limits.
+  XmlDocPtr ParseWithKeptParser(std::string_view text, Findings& findings) {
+    if (!parser_) parser_ = NewParser();
+    if (!parser_) return nullptr;
+    XmlDocPtr doc = ParseAsOneChunk(*parser_, text, options_, findings);
+    if (doc) MarkAsThePullParserDid(*doc, *parser_, source_);
+    Release(text.size());
+    return doc;
+  }
+
+  // The text through a parser made for it alone, with libxml2's limits lifted.
+  XmlDocPtr ParseWithLimitsLifted(std::string_view text, Findings& findings) const {
+    const ParserPtr parser = NewParser();
+    if (!parser) return nullptr;
+    XmlDocPtr doc = ParseAsOneChunk(*parser, text, options_ | XML_PARSE_HUGE, findings);
+    if (doc) MarkAsThePullParserDid(*doc, *parser, source_);
+    return doc;
+  }
+
   // Drops what the last parse left behind, the copy of its text above all, rather than keep it
   // until the next one.
   void Release(std::size_t textSize) {
@@ -141,11 +210,11 @@ XmlDocPtr ParseOnThisThread(ReusedParser& parser, std::string_view text) {
 
 void EnsureXmlInitialised() {
   static std::once_flag once;
-  std::call_once(once, [] {
-    xmlInitParser();
-    xmlSetGenericErrorFunc(nullptr, SilenceErrors);
-  });
+  std::call_once(once, [] { xmlInitParser(); });
 }
+
+EntitiesRefused::EntitiesRefused()
+    : Error("el documento declara entidades XML, que no se admiten") {}
 
 XmlDocPtr ParseNetworkXml(std::string_view bytes) {
   thread_local ReusedParser parser(Source::Network);
@@ -196,28 +265,27 @@ bool IsText(const xmlNode* node) {
   return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
 }
 
-// An element whose children are all text, as the fields of an answer are, read straight from its
-// text nodes; anything else (nested elements, entity references) through libxml2's own walk.
-bool HoldsOnlyText(const xmlNode* node) {
-  if (node == nullptr || node->type != XML_ELEMENT_NODE) return false;
-  for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if (!IsText(child)) return false;
-  }
-  return true;
+// The node after `current` in document order among the descendants of `top`, skipping what lies
+// below `current` unless `descend`; nullptr after the last.
+const xmlNode* NextUnder(const xmlNode* top, const xmlNode* current, bool descend) {
+  if (descend && current->children != nullptr) return current->children;
+  while (current != top && current->next == nullptr) current = current->parent;
+  return current == top ? nullptr : current->next;
 }
 
 }  // namespace
 
 std::string NodeText(const xmlNode* node) {
-  if (HoldsOnlyText(node)) {
-    std::string text;
-    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
-      text.append(View(child->content));
-    }
-    return text;
+  if (node == nullptr) return {};
+  if (IsText(node)) return std::string(View(node->content));
+  // Only the text written in the document: an entity reference is not followed, so that no
+  // declaration can make a few bytes read as gigabytes.
+  std::string text;
+  for (const xmlNode* current = node->children; current != nullptr;) {
+    if (IsText(current)) text.append(View(current->content));
+    current = NextUnder(node, current, current->type == XML_ELEMENT_NODE);
   }
-  XmlCharPtr content(xmlNodeGetContent(node));
-  return std::string(View(content.get()));
+  return text;
 }
 
 }  // namespace QuarloCliente::detail

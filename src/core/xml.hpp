@@ -3,6 +3,7 @@
 #include <libxml/tree.h>
 
 #include <memory>
+#include <quarlo/error.hpp>
 #include <string>
 #include <string_view>
 
@@ -28,13 +29,20 @@ using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharFree>;
 // libxml2's global state, set up once per process before any thread parses.
 void EnsureXmlInitialised();
 
+// Thrown by the parsers for a text that declares entities, which the library never expands.
+class EntitiesRefused : public Error {
+ public:
+  EntitiesRefused();
+};
+
 // A document parsed from bytes that arrived from the network, decoded with the encoding their
-// declaration names; nullptr when the bytes are not well-formed XML. No network access, no DTD
-// loading, no entity substitution.
+// declaration names; nullptr when the bytes are not well-formed XML; throws EntitiesRefused when
+// they declare an entity. No network access, no DTD loading, libxml2's size limits kept for any
+// text within its limit for one text node.
 XmlDocPtr ParseNetworkXml(std::string_view bytes);
 
 // A document parsed from text the library holds (always UTF-8), whatever encoding its
-// declaration names; nullptr when the text is not well-formed XML. Same safety options.
+// declaration names; nullptr when the text is not well-formed XML. Same safety rules.
 XmlDocPtr ParseHeldXml(std::string_view utf8);
 
 // The XML declaration at the start of a text ("<?xml ...?>"), or "" when there is none.
@@ -47,7 +55,8 @@ std::string SerializeDocument(const xmlDoc* doc, std::string_view declaration);
 // The node serialised on its own, without declaration or trailing line break.
 std::string NodeXml(const xmlNode* node);
 
-// The element's text content (all descendant text), "" for none and for no element at all.
+// The element's text content: the text and CDATA sections below it as written, entity references
+// left unread; "" for none and for no element at all.
 std::string NodeText(const xmlNode* node);
 
 // The view of a libxml2 string as UTF-8 text.

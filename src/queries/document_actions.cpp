@@ -29,7 +29,7 @@ std::shared_ptr<ResultadoRecuperarPDF> Servicio::RecuperarPDF(const std::string&
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     const std::string data = answer.Text("Data");
     if (detail::IsMissingPayload(data)) {
-      throw Error("No fue posible recuperar el PDF del documento. " + answer.Text("Description"));
+      throw Error("No fue posible recuperar el PDF del documento. " + answer.Description());
     }
     result->Datos = data;
   });

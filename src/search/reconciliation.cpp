@@ -14,24 +14,18 @@ namespace QuarloCliente {
 
 namespace {
 
-// A reconciliation answers every match at once: one GET, one page.
-std::shared_ptr<ResultadoBusDocumento> FetchWholePage(
-    Servicio& servicio, const std::function<std::string()>& buildUrl) {
+// A reconciliation answers every match at once: one GET, one page. A secret the address
+// carries is kept out of every description of the exchange.
+std::shared_ptr<ResultadoBusDocumento> FetchWholePage(Servicio& servicio,
+                                                      const std::function<std::string()>& buildUrl,
+                                                      const std::string& secret = {}) {
   auto raw = std::make_shared<ResultadoBusDocumento>();
   detail::ReportFailures(*raw->ResultadoServicio, detail::kSearchFailure, [&] {
-    const detail::ServiceAnswer answer(detail::ServicioAccess::Get(servicio, buildUrl()));
+    const detail::ServiceAnswer answer(detail::ServicioAccess::Get(servicio, buildUrl(), secret));
     if (!detail::ReadResultPage(answer, *raw)) return;
     raw->TotalPages = 1;
   });
   return raw;
-}
-
-// Applications log Descripcion, so the secret must not reach it in any form the request carried,
-// not even when the service or the HTTP client echoes the address.
-void ForgetSecret(ResultadoServicio& status, const std::string& secret) {
-  if (secret.empty()) return;
-  status.Descripcion = detail::MaskSecret(detail::MaskSecret(std::move(status.Descripcion), secret),
-                                          detail::EncodePathSegment(secret));
 }
 
 }  // namespace
@@ -49,13 +43,14 @@ std::shared_ptr<ResultadoBusDocumento> Servicio::RunCessionReconciliation(
     const std::string& ambiente, const std::string& rutReceptor, const std::string& fechaDesde,
     const std::string& fechaHasta, const std::string& tipoConsulta,
     const std::string& plainSiiPassword) {
-  auto raw = FetchWholePage(*this, [&] {
-    return detail::ServiceUrl(
-        ApiUri, "/ReconciliateCessions/",
-        {ambiente, rutReceptor, fechaDesde, fechaHasta, tipoConsulta, plainSiiPassword});
-  });
-  ForgetSecret(*raw->ResultadoServicio, plainSiiPassword);
-  return raw;
+  return FetchWholePage(
+      *this,
+      [&] {
+        return detail::ServiceUrl(
+            ApiUri, "/ReconciliateCessions/",
+            {ambiente, rutReceptor, fechaDesde, fechaHasta, tipoConsulta, plainSiiPassword});
+      },
+      plainSiiPassword);
 }
 
 std::shared_ptr<ResultadosBusqueda> Servicio::ConciliarDocumentos(const std::string& ambiente,

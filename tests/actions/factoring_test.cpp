@@ -7,6 +7,7 @@
 
 #include "actions_fixture.hpp"
 #include "core/payload.hpp"
+#include "support/hostile_server.hpp"
 
 namespace QuarloCliente::testing {
 namespace {
@@ -187,6 +188,18 @@ TEST_F(FactoringTest, UpsertFailuresCarryTheirPrefix) {
   server_.Enqueue(ScriptedResponse::Xml(Answer({{"Description", "x"}})));
   EXPECT_EQ(servicio_.UpsertFactoring(std::make_shared<Fact>())->Descripcion,
             "Error Insertando/Actualizando Factoring: la respuesta no contiene el elemento Result");
+}
+
+// A service may echo the key it was sent; descriptions are logged, so it must not show there.
+TEST_F(FactoringTest, AnEchoedKeyNeverReachesTheDescription) {
+  servicio_.Configurar(server_.BaseUrl(), "SECRETKEY123");
+  server_.Enqueue(ScriptedResponse::Xml(EchoingAnswer("llave SECRETKEY123 rechazada")));
+  server_.Enqueue(ScriptedResponse::Xml(EchoingAnswer("llave SECRETKEY123 rechazada")));
+  EXPECT_EQ(servicio_.ObtenerFactorings()->ResultadoServicio->Descripcion, "llave *** rechazada");
+  const auto upserted = servicio_.UpsertFactoring(std::make_shared<Fact>());
+  EXPECT_EQ(upserted->Estado, "1");
+  EXPECT_EQ(upserted->Descripcion, "llave *** rechazada");
+  EXPECT_EQ(server_.WaitForRequest(1).method, "POST");
 }
 
 TEST_F(FactoringTest, DeletionAddressesTheCompanyByRut) {

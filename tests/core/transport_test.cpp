@@ -198,8 +198,13 @@ TEST_F(TransportTest, ExternalEntitiesAreNeverRead) {
   server_.Enqueue(ScriptedResponse::Xml(
       "<?xml version=\"1.0\"?><!DOCTYPE R [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
       "<R><Result>&x;</Result></R>"));
-  const std::string xml = ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
-  EXPECT_EQ(xml.find("root:"), std::string::npos);
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).find("root:"), std::string::npos);
+    EXPECT_STREQ(e.what(), "la respuesta declara entidades XML, que no se admiten");
+  }
 }
 
 TEST_F(TransportTest, EncodedSegmentsReachTheServiceAsBuilt) {
@@ -236,6 +241,14 @@ TEST(KeyMasking, EveryOccurrenceIsMaskedWhateverTheKey) {
   EXPECT_EQ(detail::MaskSecret("***", "**"), "****");
 }
 
+TEST(KeyMasking, EverySecretIsMaskedAsWrittenAndAsAPathCarriesIt) {
+  const detail::Secrets secrets({"k/1", "", "%"});
+  EXPECT_EQ(secrets.Mask("k/1 k%2F1 % %25 k"), "*** *** *** *** k");
+  // One secret inside another is masked as part of the longer one.
+  EXPECT_EQ(detail::Secrets({"ab", "xaby"}).Mask("xaby ab"), "*** ***");
+  EXPECT_EQ(detail::Secrets().Mask("nada"), "nada");
+}
+
 TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
   Servicio nuevo;
   try {
@@ -246,20 +259,100 @@ TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
   }
 }
 
-TEST_F(TransportTest, ClosedConnectionIsAnError) {
+TEST_F(TransportTest, ClosedOrResetConnectionIsAnError) {
   server_.Enqueue(ScriptedResponse::CloseConnection());
   EXPECT_THROW(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
-}
-
-TEST_F(TransportTest, StalledServiceHitsTheStallLimit) {
-  servicio_.ConfigurarLimites({std::chrono::milliseconds(1000), std::chrono::seconds(1)});
-  server_.Enqueue(ScriptedResponse::StallForever());
+  server_.Enqueue(ScriptedResponse::ResetMidBody("<R>" + std::string(4096, 'x') + "</R>", 100));
   try {
     ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
     FAIL() << "expected an Error";
   } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("dejó de responder"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("falló la comunicación"), std::string::npos) << e.what();
   }
+}
+
+TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
+  for (const char* raw : {"HELLO\r\n\r\n", "HTTP/1.1 abc\r\n\r\n", "SSH-2.0-OpenSSH\r\n"}) {
+    server_.Enqueue(ScriptedResponse::RawBytes(raw));
+    try {
+      ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+      ADD_FAILURE() << "expected an Error for " << raw;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("el servicio respondió algo que no es HTTP"),
+                std::string::npos)
+          << e.what();
+    }
+  }
+  // The same on a connection kept from an ordinary exchange.
+  server_.Enqueue(ScriptedResponse::Xml(kOk).WithHeader("Connection", "keep-alive"));
+  server_.Enqueue(ScriptedResponse::RawBytes("HELLO\r\n\r\n"));
+  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    ADD_FAILURE() << "expected an Error on the kept connection";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("no es HTTP"), std::string::npos) << e.what();
+  }
+  for (const std::string& url : {std::string("http://[127.0.0.1/x"),
+                                 "ftp://127.0.0.1:" + std::to_string(server_.port()) + "/x"}) {
+    try {
+      ServicioAccess::HttpGet(servicio_, url);
+      ADD_FAILURE() << "expected an Error for " << url;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("la URL del servicio no es válida"), std::string::npos)
+          << e.what();
+    }
+  }
+  EXPECT_EQ(server_.RequestCount(), 5u);
+}
+
+// An answer that announces more than the library ever takes is cut off before its body comes.
+TEST_F(TransportTest, AnAnswerBeyondTheCapIsRefused) {
+  server_.Enqueue(
+      ScriptedResponse::StallMidBody("<R>", 3).WithHeader("Content-Length", "1073741824"));
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    FAIL() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("la respuesta del servicio es demasiado grande"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+// On a fresh connection and on one kept from an earlier exchange, whose connect time reads 0.
+TEST_F(TransportTest, StalledServiceHitsTheStallLimit) {
+  servicio_.ConfigurarLimites({std::chrono::milliseconds(1000), std::chrono::seconds(1)});
+  server_.Enqueue(ScriptedResponse::StallForever());
+  server_.Enqueue(ScriptedResponse::Xml(kOk).WithHeader("Connection", "keep-alive"));
+  server_.Enqueue(ScriptedResponse::StallForever());
+  for (const char* path : {"/x", "/y", "/z"}) {
+    try {
+      ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + path);
+      if (std::string(path) != "/y") ADD_FAILURE() << "expected an Error for " << path;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("dejó de responder"), std::string::npos) << e.what();
+    }
+  }
+}
+
+// Two bytes a second never trip the stall limit; only the total deadline ends such a call.
+TEST_F(TransportTest, ATricklingServiceCannotHoldACallPastTheTotalDeadline) {
+  servicio_.ConfigurarLimites(
+      {std::chrono::milliseconds(1000), std::chrono::seconds(3), std::chrono::seconds(2)});
+  server_.Enqueue(ScriptedResponse::TrickleForever(2, std::chrono::milliseconds(1000)));
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    ADD_FAILURE() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "se superó el plazo total de 2 s para la operación");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // An answer that trickles in whole within the deadline is read as any other.
+  server_.Enqueue(ScriptedResponse::Trickle(kOk, 16, std::chrono::milliseconds(10)));
+  EXPECT_NE(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/y").find("<Result>0"),
+            std::string::npos);
 }
 
 // A listener whose accept queue is full drops further handshakes, so a connect to it never

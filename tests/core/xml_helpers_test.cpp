@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <quarlo/namespaces.hpp>
 #include <quarlo/servicio.hpp>
 
@@ -119,6 +120,31 @@ TEST(XmlHelpers, CleanupsRemoveMarkersAndBannersButKeepOtherLineBreaks) {
   // A banner without its CR LF is not the binding's and stays.
   const std::string bare = std::string(detail::kBindingBannerBooks) + "\n<a/>";
   EXPECT_EQ(ServicioAccess::CleanBindingXml(s, bare), bare);
+}
+
+// Text the caller hands over is refused as a whole when it declares entities, with the reason,
+// by the document type, every helper and the document objects alike.
+TEST(XmlHelpers, TextThatDeclaresEntitiesIsRefusedWithItsReason) {
+  Servicio s;
+  const std::string text =
+      "<!DOCTYPE DTE [<!ENTITY e \"1234\">]><DTE><Documento><Encabezado><IdDoc><Folio>&e;"
+      "</Folio></IdDoc></Encabezado></Documento></DTE>";
+  const std::vector<std::function<void()>> readers = {
+      [&] { XmlDocument::Parse(text); },
+      [&] { s.ReplaceXmlValue(text, "//Folio", "1"); },
+      [&] { s.ReplaceFolio(text, "1"); },
+      [&] { s.DeleteXmlValue(text, "//Folio"); },
+      [&] { s.InsertFakeSignatureNode(text, "//DTE"); },
+      [&] { std::make_shared<DteDocumentBinding>()->Load(text, DefaultBindingContext()); },
+  };
+  for (std::size_t i = 0; i < readers.size(); ++i) {
+    try {
+      readers[i]();
+      ADD_FAILURE() << "reader " << i << " accepted the text";
+    } catch (const Error& e) {
+      EXPECT_STREQ(e.what(), "el documento declara entidades XML, que no se admiten") << i;
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "core/selector.hpp"
 #include "core/xml.hpp"
+#include "support/hostile_server.hpp"
 
 namespace QuarloCliente::detail {
 namespace {
@@ -23,12 +24,15 @@ TEST(ReusedParser, MalformedTypedOrLargeTextLeavesNothingBehind) {
   EXPECT_EQ(ParseNetworkXml("<R><Result>1</R>"), nullptr);
   EXPECT_EQ(ResultOfAnOrdinaryAnswer(), "0");
   // A document type whose defaults would put the next answer's Result in a namespace.
-  const XmlDocPtr typed = ParseNetworkXml(
-      "<!DOCTYPE R [<!ENTITY e \"x\"><!ATTLIST Result xmlns CDATA \"urn:x\">]>"
-      "<R><Result>&e;</Result></R>");
+  const XmlDocPtr typed =
+      ParseNetworkXml("<!DOCTYPE R [<!ATTLIST Result xmlns CDATA \"urn:x\">]><R><Result/></R>");
   EXPECT_EQ(View(SelectFirstElement(typed.get(), "//Result")->ns->href), "urn:x");
   const XmlDocPtr plain = ParseNetworkXml("<R><Result>0</Result></R>");
   EXPECT_EQ(SelectFirstElement(plain.get(), "//Result")->ns, nullptr);
+  // A refused declaration stops the parser halfway; the next text must find it whole.
+  EXPECT_THROW(ParseNetworkXml("<!DOCTYPE R [<!ENTITY e \"x\">]><R><Result>&e;</Result></R>"),
+               EntitiesRefused);
+  EXPECT_EQ(ResultOfAnOrdinaryAnswer(), "0");
   EXPECT_EQ(ParseNetworkXml("<R><Result>&e;</Result></R>"), nullptr);
   // Thousands of distinct names over several texts, then a large text.
   for (int text = 0; text < 5; ++text) {
@@ -74,6 +78,71 @@ TEST(ReusedParser, NulEndsByteTextButNotWideText) {
   std::string utf16 = "\xFF\xFE";
   for (const char c : std::string("<R>\xD1</R>")) utf16 += std::string{c, '\0'};
   EXPECT_EQ(TextAt(ParseNetworkXml(utf16), "R"), "Ñ");
+}
+
+TEST(EntityDeclarations, AreRefusedWhateverTheirKindAndWhereverTheTextComesFrom) {
+  const std::string declarations[] = {
+      "<!ENTITY e \"x\">",
+      "<!ENTITY % p \"x\">",
+      "<!ENTITY e SYSTEM \"file:///etc/passwd\">",
+      "<!ENTITY % p SYSTEM \"file:///etc/passwd\">",
+      "<!NOTATION n SYSTEM \"x\"><!ENTITY u SYSTEM \"file:///etc/passwd\" NDATA n>",
+  };
+  for (const std::string& declaration : declarations) {
+    const std::string text = "<!DOCTYPE R [" + declaration + "]><R>x</R>";
+    EXPECT_THROW(ParseNetworkXml(text), EntitiesRefused) << declaration;
+    EXPECT_THROW(ParseHeldXml(text), EntitiesRefused) << declaration;
+  }
+  using testing::EntityKind;
+  for (const EntityKind kind : {EntityKind::General, EntityKind::Parameter}) {
+    EXPECT_THROW(ParseNetworkXml(testing::EntityBombAnswer(8, kind)), EntitiesRefused);
+    EXPECT_THROW(ParseHeldXml(testing::EntityBombAnswer(8, kind)), EntitiesRefused);
+  }
+  try {
+    ParseHeldXml(testing::EntityBombAnswer(2, EntityKind::General));
+    FAIL() << "expected a refusal";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "el documento declara entidades XML, que no se admiten");
+  }
+  // A document type without entities is no reason to refuse.
+  EXPECT_EQ(TextAt(ParseNetworkXml("<!DOCTYPE R SYSTEM \"r.dtd\"><R>x</R>"), "R"), "x");
+}
+
+// An entity reference can still reach a tree: one a text refers to without declaring it, or one
+// built in code. Reading text must never follow it.
+TEST(NodeText, ReadsOnlyTheTextWrittenBelowTheNode) {
+  const XmlDocPtr undeclared = ParseNetworkXml("<!DOCTYPE R SYSTEM \"r.dtd\"><R>a&e;b</R>");
+  ASSERT_NE(undeclared, nullptr);
+  EXPECT_EQ(TextAt(undeclared, "R"), "ab");
+
+  const XmlDocPtr built = ParseHeldXml("<R><A>a<![CDATA[<c>]]><B>b</B><!--n--></A>z</R>");
+  ASSERT_NE(built, nullptr);
+  ASSERT_NE(xmlCreateIntSubset(built.get(), Xc("R"), nullptr, nullptr), nullptr);
+  ASSERT_NE(xmlAddDocEntity(built.get(), Xc("big"), XML_INTERNAL_GENERAL_ENTITY, nullptr, nullptr,
+                            Xc("EXPANDED")),
+            nullptr);
+  xmlNode* a = SelectFirstElement(built.get(), "//A");
+  ASSERT_NE(xmlAddChild(a, xmlNewReference(built.get(), Xc("&big;"))), nullptr);
+  EXPECT_EQ(NodeText(a), "a<c>b");
+  EXPECT_EQ(NodeText(xmlDocGetRootElement(built.get())), "a<c>bz");
+  EXPECT_EQ(NodeText(a->children), "a");
+  EXPECT_EQ(NodeText(nullptr), "");
+}
+
+// libxml2's limits hold for whatever fits within them; only a larger text has them lifted, so a
+// large PDF still arrives.
+TEST(ReusedParser, KeepsTheSizeLimitsForTextsWithinThem) {
+  std::string deep;
+  for (int i = 0; i < 300; ++i) deep += "<d>";
+  for (int i = 0; i < 300; ++i) deep += "</d>";
+  EXPECT_EQ(ParseNetworkXml(deep), nullptr);
+  EXPECT_EQ(ParseHeldXml(deep), nullptr);
+  const std::string atTheLimit = "<R>" + std::string(10000000 - 7, 'x') + "</R>";
+  EXPECT_EQ(TextAt(ParseNetworkXml(atTheLimit), "R").size(), atTheLimit.size() - 7);
+  const std::string beyond = "<R>" + std::string(12000000, 'x') + "</R>";
+  EXPECT_EQ(TextAt(ParseNetworkXml(beyond), "R").size(), 12000000u);
+  EXPECT_EQ(TextAt(ParseHeldXml(beyond), "R").size(), 12000000u);
+  EXPECT_EQ(ResultOfAnOrdinaryAnswer(), "0");
 }
 
 }  // namespace

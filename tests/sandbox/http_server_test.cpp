@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "server_harness.hpp"
+#include "support/hostile_server.hpp"
 
 namespace QuarloSandbox::testing {
 namespace {
@@ -86,6 +88,34 @@ TEST(SandboxHttpServer, AnswersMalformedBodiesWith400AndAReadableReason) {
                                                               {"Page", "1"},
                                                               {"PageSize", "10"}})),
       400, "campo desconocido 'color'");
+}
+
+// Nested entities of a few hundred bytes would stand for gigabytes once expanded; the sandbox
+// reads requests with the library's parser, which refuses them before they grow.
+TEST(SandboxHttpServer, RefusesEntityDeclarationsWith400AtOnce) {
+  using QuarloCliente::testing::EntityBombDoctype;
+  using QuarloCliente::testing::EntityBombReference;
+  using QuarloCliente::testing::EntityKind;
+  const Sandbox sandbox;
+  const auto start = std::chrono::steady_clock::now();
+  for (const EntityKind kind : {EntityKind::General, EntityKind::Parameter}) {
+    std::string search = Body("SearchRequest", {{"Environment", "T"},
+                                                {"Group", "E"},
+                                                {"Query", "QUERY"},
+                                                {"Page", "1"},
+                                                {"PageSize", "10"}});
+    search.replace(search.find("QUERY"), 5, EntityBombReference(8));
+    ExpectRefused(
+        sandbox.Post("/PaginatedSearch", EntityBombDoctype("SearchRequest", 8, kind) + search), 400,
+        "declara entidades XML, que no se admiten");
+    // The same inside a submitted document, which the sandbox reads on its own.
+    const std::string dte = "<?xml version=\"1.0\"?>" + EntityBombDoctype("DTE", 8, kind) +
+                            "<DTE><Documento>" + EntityBombReference(8) + "</Documento></DTE>";
+    ExpectRefused(sandbox.Post("/SendDTEDocument", SendBody(Base64Of(dte))), 400,
+                  "declara entidades XML");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_TRUE(sandbox.Get("/GetFactorings").Ok());
 }
 
 TEST(SandboxHttpServer, RefusesABodyOverTheLimitWith413) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "search_fixture.hpp"
+#include "support/hostile_server.hpp"
 
 namespace QuarloCliente {
 namespace {
@@ -146,6 +147,14 @@ TEST_F(ConciliarTest, ThePasswordTravelsAsOneSegmentAndNeverReachesTheDescriptio
             "/ReconciliateCessions/T/11111111-1/2024-03-01/2024-03-31/DEUDOR/"
             "cl%40ve%2FSII%231%3Fx%20y");
   EXPECT_EQ(refused->ResultadoServicio->Descripcion, "Clave rechazada: *** (***)");
+
+  // The key and the password in one echo, in a failure of the whole page, and the password on
+  // its own in the next exchange, which must not take the first one's secrets for its own.
+  servicio_.Configurar(server_.BaseUrl(), "SECRETKEY123");
+  Answer(testing::EchoingAnswer("llave SECRETKEY123, clave " + std::string(kPassword)));
+  EXPECT_EQ(Cessions()->ResultadoServicio->Descripcion, "llave ***, clave ***");
+  Answer(testing::EchoingAnswer(kPassword));
+  EXPECT_EQ(Documents()->ResultadoServicio->Descripcion, kPassword);
 
   servicio_.Configurar("http://127.0.0.1:" + std::to_string(UnusedPort()), "llave");
   const auto unreachable = Cessions();

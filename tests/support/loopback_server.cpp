@@ -122,6 +122,15 @@ FormattedResponse Format(const ScriptedResponse& r, bool head_request) {
   return out;
 }
 
+// The piece of a paced answer that starts at `offset`; past the answer's end, filler when it
+// never ends, nothing otherwise.
+std::string PieceAt(std::string_view answer, std::size_t offset,
+                    const ScriptedResponse::Pace& pace) {
+  std::string piece(offset < answer.size() ? answer.substr(offset, pace.bytes) : "");
+  if (pace.forever) piece.resize(pace.bytes, 'x');
+  return piece;
+}
+
 enum class Outcome { kOk, kGone, kBad };
 
 // One accepted socket. Every wait also watches the stop event, so that destroying the server
@@ -189,6 +198,22 @@ class Connection {
       }
     }
     return true;
+  }
+
+  // Waits the given time; false when the server stops meanwhile.
+  bool Pause(std::chrono::milliseconds time) {
+    pollfd stop{stop_fd_, POLLIN, 0};
+    for (;;) {
+      const int ready = ::poll(&stop, 1, static_cast<int>(time.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      return ready == 0;
+    }
+  }
+
+  // Makes the coming close send a reset (RST) instead of an orderly end of the stream.
+  void ResetOnClose() {
+    const linger abort{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
   }
 
   // Holds the connection open, swallowing anything the client sends, until it hangs up or the
@@ -341,6 +366,36 @@ ScriptedResponse ScriptedResponse::StallMidBody(std::string body, std::size_t by
   return r;
 }
 
+ScriptedResponse ScriptedResponse::Trickle(std::string body, std::size_t bytes,
+                                           std::chrono::milliseconds every) {
+  ScriptedResponse r = Xml(std::move(body));
+  r.action = Action::Trickle;
+  r.trickle = {std::max<std::size_t>(bytes, 1), every, false};
+  return r;
+}
+
+ScriptedResponse ScriptedResponse::TrickleForever(std::size_t bytes,
+                                                  std::chrono::milliseconds every) {
+  ScriptedResponse r = Xml("<Response><Description>").WithHeader("Content-Length", "1000000000");
+  r.action = Action::Trickle;
+  r.trickle = {std::max<std::size_t>(bytes, 1), every, true};
+  return r;
+}
+
+ScriptedResponse ScriptedResponse::RawBytes(std::string bytes) {
+  ScriptedResponse r;
+  r.action = Action::Raw;
+  r.body = std::move(bytes);
+  return r;
+}
+
+ScriptedResponse ScriptedResponse::ResetMidBody(std::string body, std::size_t bytes_sent) {
+  ScriptedResponse r = Xml(std::move(body));
+  r.action = Action::Reset;
+  r.stall_body_bytes = bytes_sent;
+  return r;
+}
+
 ScriptedResponse ScriptedResponse::WithHeader(std::string name, std::string value) && {
   headers.emplace_back(std::move(name), std::move(value));
   return std::move(*this);
@@ -429,15 +484,18 @@ struct LoopbackServer::Impl {
       switch (r.action) {
         case ScriptedResponse::Action::Close:
           return;
-        case ScriptedResponse::Action::Stall: {
-          if (r.stall_body_bytes) {
-            const FormattedResponse f = Format(r, head_request);
-            const std::size_t n = std::min(f.bytes.size(), f.head_size + *r.stall_body_bytes);
-            if (!conn.SendAll(std::string_view(f.bytes).substr(0, n))) return;
-          }
-          conn.HoldOpen();
+        case ScriptedResponse::Action::Stall:
+          if (SendPrefix(conn, r, head_request)) conn.HoldOpen();
           return;
-        }
+        case ScriptedResponse::Action::Reset:
+          if (SendPrefix(conn, r, head_request)) conn.ResetOnClose();
+          return;
+        case ScriptedResponse::Action::Raw:
+          conn.SendAll(r.body);
+          return;
+        case ScriptedResponse::Action::Trickle:
+          SendPaced(conn, r, head_request);
+          return;
         case ScriptedResponse::Action::Respond: {
           if (!conn.SendAll(Format(r, head_request).bytes)) return;
           const std::string* reply = FindHeader(r.headers, "Connection");
@@ -445,6 +503,26 @@ struct LoopbackServer::Impl {
           break;
         }
       }
+    }
+  }
+
+  // The head and the first `stall_body_bytes` bytes of the body, when there is such a count;
+  // false when the client is gone.
+  static bool SendPrefix(Connection& conn, const ScriptedResponse& r, bool head_request) {
+    if (!r.stall_body_bytes) return true;
+    const FormattedResponse f = Format(r, head_request);
+    const std::size_t n = std::min(f.bytes.size(), f.head_size + *r.stall_body_bytes);
+    return conn.SendAll(std::string_view(f.bytes).substr(0, n));
+  }
+
+  // The answer in pieces of `trickle.bytes`, one every `trickle.every`, until it is all sent, the
+  // client is gone or the server stops.
+  static void SendPaced(Connection& conn, const ScriptedResponse& r, bool head_request) {
+    const std::string answer = Format(r, head_request).bytes;
+    for (std::size_t offset = 0;; offset += r.trickle.bytes) {
+      const std::string piece = PieceAt(answer, offset, r.trickle);
+      if (piece.empty() || !conn.SendAll(piece)) return;
+      if (!conn.Pause(r.trickle.every)) return;
     }
   }
 

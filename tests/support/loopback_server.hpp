@@ -46,17 +46,43 @@ struct ScriptedResponse {
     // Reads the request, sends the prefix described by `stall_body_bytes`, then nothing more
     // until the client hangs up or the server is destroyed.
     Stall,
+    // Sends the answer `trickle.bytes` at a time, one piece every `trickle.every`; with
+    // `trickle.forever`, the body never ends: filler follows it until the client hangs up.
+    Trickle,
+    // Sends `body` as it is, in place of the whole answer (status line and headers included),
+    // then closes.
+    Raw,
+    // Sends the prefix described by `stall_body_bytes`, then resets the connection (RST) rather
+    // than closing it.
+    Reset,
   } action = Action::Respond;
 
-  // For Stall: std::nullopt sends nothing at all; a value N sends the status line, the headers
-  // (Content-Length announcing the whole body) and the first N bytes of the body.
+  // For Stall and Reset: std::nullopt sends nothing at all; a value N sends the status line, the
+  // headers (Content-Length announcing the whole body) and the first N bytes of the body.
   std::optional<std::size_t> stall_body_bytes;
+
+  // For Trickle: how the answer is paced.
+  struct Pace {
+    std::size_t bytes = 1;
+    std::chrono::milliseconds every{1000};
+    bool forever = false;
+  } trickle;
 
   static ScriptedResponse Xml(std::string body, int status = 200);
   static ScriptedResponse Html(std::string body, int status);
   static ScriptedResponse CloseConnection();
   static ScriptedResponse StallForever();
   static ScriptedResponse StallMidBody(std::string body, std::size_t bytes_sent, int status = 200);
+  // An XML answer sent `bytes` at a time, one piece every `every`, until it is all sent.
+  static ScriptedResponse Trickle(std::string body, std::size_t bytes,
+                                  std::chrono::milliseconds every);
+  // An XML answer announcing a body larger than any client takes, sent `bytes` at a time, one
+  // piece every `every`, for as long as the client listens.
+  static ScriptedResponse TrickleForever(std::size_t bytes, std::chrono::milliseconds every);
+  // These bytes and nothing else, whatever the request.
+  static ScriptedResponse RawBytes(std::string bytes);
+  // An XML answer cut by a reset of the connection after `bytes_sent` bytes of its body.
+  static ScriptedResponse ResetMidBody(std::string body, std::size_t bytes_sent);
 
   ScriptedResponse WithHeader(std::string name, std::string value) &&;
 };

@@ -5,12 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "core/secrets.hpp"
+
 namespace QuarloCliente::detail {
 
 // Runs an operation's work and turns anything it throws into SetError with the operation's fixed
 // prefix followed by the error's description, so that no operation ever throws to its caller.
+// Whatever the description holds at the end, no secret of the operation's exchanges is left in it.
 template <typename Work>
 void ReportFailures(ResultadoServicio& status, std::string_view prefix, Work&& work) {
+  const SecretsScope secrets;
   try {
     work();
   } catch (const std::exception& e) {
@@ -18,6 +22,7 @@ void ReportFailures(ResultadoServicio& status, std::string_view prefix, Work&& w
   } catch (...) {
     status.SetError(std::string(prefix) + "error inesperado");
   }
+  status.Descripcion = secrets.Mask(std::move(status.Descripcion));
 }
 
 }  // namespace QuarloCliente::detail

@@ -34,4 +34,35 @@ std::string Secrets::Mask(std::string text) const {
   return text;
 }
 
+namespace {
+thread_local SecretsScope* innermost = nullptr;
+}  // namespace
+
+SecretsScope::SecretsScope() : outer_(innermost) {
+  innermost = this;
+}
+
+SecretsScope::~SecretsScope() {
+  innermost = outer_;
+  try {
+    if (outer_ != nullptr) Note(noted_);
+  } catch (...) {
+    // Out of memory: the outer scope still masks the secrets its own exchanges noted.
+  }
+}
+
+void SecretsScope::Note(const std::vector<std::string>& secrets) {
+  if (innermost == nullptr) return;
+  for (const std::string& secret : secrets) {
+    if (secret.empty()) continue;
+    auto& noted = innermost->noted_;
+    if (std::find(noted.begin(), noted.end(), secret) == noted.end()) noted.push_back(secret);
+  }
+}
+
+std::string SecretsScope::Mask(std::string text) const {
+  if (noted_.empty()) return text;
+  return Secrets(noted_).Mask(std::move(text));
+}
+
 }  // namespace QuarloCliente::detail

@@ -27,4 +27,24 @@ class Secrets {
   std::vector<std::string> forms_;
 };
 
+// The secrets of every exchange made on this thread while it lives, so that an operation's
+// description is masked once at its end, whatever text it was built from (a quoted value of the
+// answer, an error of the transport). Scopes nest: what an inner one collects reaches the outer.
+class SecretsScope {
+ public:
+  SecretsScope();
+  ~SecretsScope();
+  SecretsScope(const SecretsScope&) = delete;
+  SecretsScope& operator=(const SecretsScope&) = delete;
+
+  // Adds the secrets to the innermost scope of this thread; nothing when there is none.
+  static void Note(const std::vector<std::string>& secrets);
+  // The text with every secret noted so far masked.
+  std::string Mask(std::string text) const;
+
+ private:
+  std::vector<std::string> noted_;
+  SecretsScope* outer_;
+};
+
 }  // namespace QuarloCliente::detail

@@ -101,11 +101,13 @@ Transport& TransportOf(std::unique_ptr<Transport>& transport) {
 }  // namespace
 
 HttpAnswer ServicioAccess::Get(Servicio& s, const std::string& url, const std::string& alsoSecret) {
+  SecretsScope::Note({s.ApiLlave, alsoSecret});
   return TransportOf(s.transport_)
       .Get(url, s.ApiLlave, Secrets({s.ApiLlave, alsoSecret}), s.limites_);
 }
 
 HttpAnswer ServicioAccess::Post(Servicio& s, const std::string& url, const std::string& body) {
+  SecretsScope::Note({s.ApiLlave});
   return TransportOf(s.transport_).Post(url, body, s.ApiLlave, Secrets({s.ApiLlave}), s.limites_);
 }
 

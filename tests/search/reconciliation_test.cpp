@@ -156,6 +156,14 @@ TEST_F(ConciliarTest, ThePasswordTravelsAsOneSegmentAndNeverReachesTheDescriptio
   Answer(testing::EchoingAnswer(kPassword));
   EXPECT_EQ(Documents()->ResultadoServicio->Descripcion, kPassword);
 
+  // A secret quoted by a refusal of a value, not by the service's Description.
+  Answer(testing::PageAnswer(testing::PageOf({}), std::string(kPassword) + " SECRETKEY123"));
+  const auto quoted = Cessions();
+  EXPECT_EQ(quoted->ResultadoServicio->Estado, "1");
+  EXPECT_EQ(quoted->ResultadoServicio->Descripcion.find("SECRETKEY123"), std::string::npos);
+  EXPECT_EQ(quoted->ResultadoServicio->Descripcion.find(kPassword), std::string::npos);
+  EXPECT_NE(quoted->ResultadoServicio->Descripcion.find("TotalDocuments"), std::string::npos);
+
   servicio_.Configurar("http://127.0.0.1:" + std::to_string(UnusedPort()), "llave");
   const auto unreachable = Cessions();
   const std::string& description = unreachable->ResultadoServicio->Descripcion;

@@ -299,7 +299,7 @@ TEST(SandboxFrontEnd, LogsEveryRequestOnOneLineWhateverItHolds) {
   const Sandbox sandbox("", {}, log.Sink());
   // A forged line in a path segment, a terminal sequence in a search term, a refusal by the
   // front end itself: each stays one line, its control characters escaped.
-  EXPECT_EQ(sandbox.Get("/%0Aquarlo-sandbox:%20GET%20%2FFiscalStatus%20200").status, 404);
+  EXPECT_EQ(sandbox.Get("/%0Aquarlo-sandbox:%20GET%20%2FFiscalStatus%20200").status, 400);
   const Reply search = sandbox.Post(
       "/PaginatedSearch", Body("SearchRequest", {{"Environment", "T"},
                                                  {"Group", "E"},
@@ -315,7 +315,8 @@ TEST(SandboxFrontEnd, LogsEveryRequestOnOneLineWhateverItHolds) {
       return static_cast<unsigned char>(c) < 0x20;
     })) << line;
   }
-  EXPECT_NE(lines[0].find("/\\nquarlo-sandbox: GET /FiscalStatus 200"), std::string::npos)
+  EXPECT_NE(lines[0].find(" 400: un segmento de la ruta contiene el carácter de control U+000A"),
+            std::string::npos)
       << lines[0];
   EXPECT_NE(lines[1].find("co\\x1b[0mlor"), std::string::npos) << lines[1];
   EXPECT_NE(lines[2].find("401"), std::string::npos) << lines[2];

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "unique_fd.hpp"
+
 namespace QuarloCliente::integration {
 
 // What a sandbox is started with. The folder keeps the authority key and the server's log, so a
@@ -26,29 +28,8 @@ struct SandboxOptions {
 // the sanitizer builds start slowly; only a hung server ever waits this long.
 inline constexpr std::chrono::seconds kProcessTimeout{60};
 
-// An owned file descriptor, closed at destruction.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = other.fd_;
-      other.fd_ = -1;
-    }
-    return *this;
-  }
-  int Get() const { return fd_; }
-  void Reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
+// The sandbox's own owner of a file descriptor serves the pipes and files of the process too.
+using QuarloSandbox::UniqueFd;
 
 // A running quarlo-sandbox. Starting throws std::runtime_error (with the server's log) when it
 // does not announce its address in time; destruction stops it if Stop was not called.

@@ -33,14 +33,14 @@ AuthorityKey FromPrivatePem(std::string_view pem, const std::string& path) {
 // nullopt when the file does not exist.
 std::optional<std::string> ReadKeyFile(const std::string& path) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
+  if (fd.Get() < 0) {
     if (errno == ENOENT) return std::nullopt;
     FileError("no se pudo abrir la clave de la autoridad", path);
   }
   std::string text;
   char buffer[4096];
   for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+    const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) FileError("no se pudo leer la clave de la autoridad", path);
     if (got == 0) return text;
@@ -63,7 +63,7 @@ void WriteAll(int fd, std::string_view text, const std::string& path) {
 void SyncDirectory(const std::string& path) {
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   UniqueFd dir(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  if (dir.Get() >= 0) ::fsync(dir.Get());
 }
 
 // The key is written whole to a private temporary file and then linked into place, so that a
@@ -72,13 +72,13 @@ void SyncDirectory(const std::string& path) {
 bool PublishKeyFile(const std::string& path, std::string_view pem) {
   std::string temporary = path + ".XXXXXX";
   UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (fd.get() < 0) FileError("no se pudo crear la clave de la autoridad", path);
+  if (fd.Get() < 0) FileError("no se pudo crear la clave de la autoridad", path);
   struct Unlink {
     const std::string& name;
     ~Unlink() { ::unlink(name.c_str()); }
   } cleanup{temporary};
-  WriteAll(fd.get(), pem, path);
-  if (::fsync(fd.get()) != 0 || !fd.Close()) {
+  WriteAll(fd.Get(), pem, path);
+  if (::fsync(fd.Get()) != 0 || !fd.Close()) {
     FileError("no se pudo escribir la clave de la autoridad", path);
   }
   if (::link(temporary.c_str(), path.c_str()) != 0) {

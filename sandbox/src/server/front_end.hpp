@@ -22,7 +22,7 @@
 #include "server/limits.hpp"
 #include "server/request_head.hpp"
 #include "server/sockets.hpp"
-#include "server/unique_fd.hpp"
+#include "unique_fd.hpp"
 
 namespace httplib {
 class ThreadPool;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "server/unique_fd.hpp"
+#include "unique_fd.hpp"
 
 namespace QuarloSandbox {
 

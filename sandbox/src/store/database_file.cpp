@@ -34,15 +34,15 @@ void TightenOpenFile(int fd, const std::string& path) {
 
 void MakeDatabaseFilesPrivate(const std::string& path) {
   const UniqueFd database(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, kOwnerOnly));
-  if (database.get() < 0) Fail("no se pudo abrir la base de datos", path);
-  TightenOpenFile(database.get(), path);
+  if (database.Get() < 0) Fail("no se pudo abrir la base de datos", path);
+  TightenOpenFile(database.Get(), path);
   // Left behind by a sandbox that stopped without closing the database, or by an older one.
   for (const char* suffix : {"-wal", "-shm"}) {
     const std::string journal = path + suffix;
     const UniqueFd fd(::open(journal.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (fd.get() < 0 && errno == ENOENT) continue;
-    if (fd.get() < 0) Fail("no se pudo abrir", journal);
-    TightenOpenFile(fd.get(), journal);
+    if (fd.Get() < 0 && errno == ENOENT) continue;
+    if (fd.Get() < 0) Fail("no se pudo abrir", journal);
+    TightenOpenFile(fd.Get(), journal);
   }
 }
 

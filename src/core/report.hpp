@@ -12,6 +12,7 @@ namespace QuarloCliente::detail {
 // Runs an operation's work and turns anything it throws into SetError with the operation's fixed
 // prefix followed by the error's description, so that no operation ever throws to its caller.
 // Whatever the description holds at the end, no secret of the operation's exchanges is left in it.
+// `status` must outlive `work`: work may fill it, never replace it.
 template <typename Work>
 void ReportFailures(ResultadoServicio& status, std::string_view prefix, Work&& work) {
   const SecretsScope secrets;

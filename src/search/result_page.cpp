@@ -29,7 +29,8 @@ void TakeOver(ResultadosBusqueda& result, ResultadoBusDocumento& raw,
   result.TotalDocumentos = raw.TotalDocumentos;
   result.xml = std::move(raw.xml);
   result.TotalPages = raw.TotalPages;
-  result.ResultadoServicio = raw.ResultadoServicio;
+  // Copied into the result's own status, which the operation's failure report holds on to.
+  *result.ResultadoServicio = *raw.ResultadoServicio;
 }
 
 }  // namespace

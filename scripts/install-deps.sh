@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev libxml2-dev libxml2-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libsqlite3-dev libssl-dev libzint-dev libhpdf-dev
-  libpng-dev libzxing-dev zlib1g-dev poppler-utils doxygen
+  libpng-dev libzxing-dev zlib1g-dev poppler-utils doxygen locales
 )
 
 missing=()
@@ -23,4 +23,24 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The number tests run again under locales that write decimals with a comma, so these must exist.
+test_locales=(es_CL.UTF-8 de_DE.UTF-8)
+available="$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | tr -d '-')"
+generate=0
+for wanted in "${test_locales[@]}"; do
+  normalized="$(echo "$wanted" | tr '[:upper:]' '[:lower:]' | tr -d '-')"
+  if ! grep -qxF "$normalized" <<<"$available"; then
+    if grep -qE "^# *$wanted UTF-8" /etc/locale.gen; then
+      sed -i -E "s/^# *($wanted UTF-8)/\1/" /etc/locale.gen
+    elif ! grep -qxF "$wanted UTF-8" /etc/locale.gen; then
+      echo "$wanted UTF-8" >>/etc/locale.gen
+    fi
+    generate=1
+  fi
+done
+if ((generate)); then
+  echo "Generating locales: ${test_locales[*]}"
+  locale-gen >/dev/null
 fi

@@ -29,6 +29,7 @@
 #include <quarlo/types.hpp>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace QuarloCliente {
@@ -122,6 +123,27 @@ class BindingElement {
   BindingElement& Set(std::string_view path, std::string_view text);
   /// Sets an integer value at the path, written in canonical form.
   BindingElement& Set(std::string_view path, std::int64_t value);
+  /// Sets an unsigned integer value at the path, written in canonical form.
+  BindingElement& Set(std::string_view path, std::uint64_t value);
+  /// Sets a number at the path as the decimal it is, in its shortest round-trip form ("19.5"),
+  /// rounded half away from zero to the element's fraction digits where its type limits them;
+  /// throws Error naming the element for NaN, an infinity, or a fraction given to an integer
+  /// element (19.0 writes "19" there).
+  BindingElement& Set(std::string_view path, double value);
+  /// The same for a float, written in the shortest form that reads back as that float ("0.1").
+  BindingElement& Set(std::string_view path, float value);
+  /// Sets a number of any other arithmetic type (int, long long, unsigned, size_t, long double)
+  /// through the 64-bit or double setter above, so that no call is ambiguous or cut.
+  template <class T>
+  requires std::is_arithmetic_v<T> BindingElement& Set(std::string_view path, T value) {
+    if constexpr (std::is_floating_point_v<T>) {
+      return Set(path, static_cast<double>(value));
+    } else if constexpr (std::is_signed_v<T>) {
+      return Set(path, static_cast<std::int64_t>(value));
+    } else {
+      return Set(path, static_cast<std::uint64_t>(value));
+    }
+  }
   /// Sets an integer value at the path, written in canonical form.
   BindingElement& Set(std::string_view path, const BindingInteger& value);
   /// Sets a decimal value at the path; an integer element takes it when it has no fraction.

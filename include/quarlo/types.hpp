@@ -1,9 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -50,8 +52,8 @@ struct Null {
 /// a date or a byte array.
 class Variant {
  public:
-  using Value = std::variant<std::monostate, Null, std::string, Integer, Long, std::int64_t, double,
-                             bool, Date, Bytes>;
+  using Value = std::variant<std::monostate, Null, std::string, Integer, Long, std::int64_t,
+                             std::uint64_t, double, bool, Date, Bytes>;
 
   /// An empty Variant: no value was ever assigned.
   Variant() = default;
@@ -62,6 +64,17 @@ class Variant {
   Variant(Integer number) : value_(number) {}
   Variant(Long number) : value_(number) {}
   Variant(std::int64_t number) : value_(number) {}
+  /// A whole number of another type at least as wide as int (long long, unsigned, unsigned long,
+  /// size_t): a signed one is held as std::int64_t, an unsigned one as std::uint64_t, whole.
+  template <std::integral T>
+  requires(sizeof(T) >= sizeof(int) && !std::same_as<T, bool> && !std::same_as<T, Long> &&
+           !std::same_as<T, std::int64_t>) Variant(T number) {
+    if constexpr (std::is_signed_v<T>) {
+      value_ = static_cast<std::int64_t>(number);
+    } else {
+      value_ = static_cast<std::uint64_t>(number);
+    }
+  }
   Variant(double number) : value_(number) {}
   Variant(bool flag) : value_(flag) {}
   Variant(Date date) : value_(date) {}

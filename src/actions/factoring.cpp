@@ -42,7 +42,7 @@ std::string FactoringRutSegment(const Variant& rut) {
           if (value.empty()) throw Error("el RUT está vacío");
           return value;
         } else if constexpr (std::is_same_v<T, Integer> || std::is_same_v<T, Long> ||
-                             std::is_same_v<T, std::int64_t>) {
+                             std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::uint64_t>) {
           return detail::Decimal(value);
         } else if constexpr (std::is_same_v<T, double>) {
           return WholeNumberRut(value);

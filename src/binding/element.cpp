@@ -1,11 +1,14 @@
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <quarlo/binding_element.hpp>
 #include <quarlo/error.hpp>
 
 #include "binding/node.hpp"
 #include "binding/value_check.hpp"
 #include "core/base64.hpp"
+#include "core/numbers.hpp"
 
 namespace QuarloCliente {
 
@@ -322,6 +325,24 @@ detail::schema::Kind ValueKind(const BindingNode& node) {
                                : detail::schema::Kind::kString;
 }
 
+// The text a double is written as in the element: shortest round-trip form, whole for an integer
+// element, rounded to the fraction digits the element's type allows.
+std::string NumberTextFor(const BindingNode& node, double value) {
+  if (std::isnan(value)) throw Error("valor de " + node.name + ": NaN no es un número");
+  if (std::isinf(value)) throw Error("valor de " + node.name + ": un infinito no es un número");
+  const std::string text = detail::ShortestDecimalText(value);
+  if (ValueKind(node) == detail::schema::Kind::kInteger) {
+    if (text.find('.') != std::string::npos) {
+      throw Error("valor de " + node.name + ": es un número entero y no admite " + text);
+    }
+    return text;
+  }
+  const int fraction_digits =
+      node.simple_type >= 0 ? detail::schema::Simple(node.simple_type).fraction_digits : -1;
+  if (ValueKind(node) != detail::schema::Kind::kDecimal || fraction_digits < 0) return text;
+  return detail::RoundDecimalText(text, static_cast<std::size_t>(fraction_digits));
+}
+
 const char* DateKindName(BindingDateTimeKind kind) {
   switch (kind) {
     case BindingDateTimeKind::XsDate:
@@ -504,6 +525,29 @@ BindingElement& BindingElement::Set(std::string_view path, std::string_view text
 
 BindingElement& BindingElement::Set(std::string_view path, std::int64_t value) {
   return Set(path, BindingInteger(value));
+}
+
+BindingElement& BindingElement::Set(std::string_view path, std::uint64_t value) {
+  return Set(path, std::string_view(std::to_string(value)));
+}
+
+BindingElement& BindingElement::Set(std::string_view path, double value) {
+  const auto steps = ParsePath(path);
+  RequireElementPath(steps, path);
+  CreationGuard guard;
+  BindingNode& target = *WalkCreating(node_, steps, steps.size(), guard);
+  SetTextOn(target, NumberTextFor(target, value));
+  guard.Commit();
+  return *this;
+}
+
+BindingElement& BindingElement::Set(std::string_view path, float value) {
+  // Through the float's own shortest text, so that 0.1f is 0.1 and not 0.100000001490116.
+  if (!std::isfinite(value)) return Set(path, static_cast<double>(value));
+  const std::string text = detail::ShortestDecimalText(value);
+  double widened = 0;
+  std::from_chars(text.data(), text.data() + text.size(), widened);
+  return Set(path, widened);
 }
 
 BindingElement& BindingElement::Set(std::string_view path, const BindingInteger& value) {

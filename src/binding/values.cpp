@@ -1,7 +1,7 @@
 #include <algorithm>
+#include <charconv>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <quarlo/binding_values.hpp>
@@ -223,7 +223,9 @@ std::int64_t BindingInteger::ToInt64() const {
   if (*this < kMin || *this > kMax) {
     throw Error("el número " + text_ + " no cabe en un entero de 64 bits");
   }
-  return std::strtoll(text_.c_str(), nullptr, 10);
+  std::int64_t value = 0;
+  std::from_chars(text_.data(), text_.data() + text_.size(), value);
+  return value;
 }
 
 std::int32_t BindingInteger::ToInt32() const {
@@ -279,7 +281,15 @@ std::optional<BindingDecimal> BindingDecimal::TryParse(std::string_view text) {
 }
 
 double BindingDecimal::ToDouble() const {
-  return std::strtod(text_.c_str(), nullptr);
+  // from_chars reads the point whatever the process locale; strtod would stop at it under es_CL.
+  double value = 0;
+  const auto [end, error] = std::from_chars(text_.data(), text_.data() + text_.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    // Beyond a double's range: too large is an infinity, too small is zero, as strtod gives.
+    const double magnitude = SplitDecimal(text_).integer == "0" ? 0.0 : HUGE_VAL;
+    return IsNegative() ? -magnitude : magnitude;
+  }
+  return value;
 }
 
 bool BindingDecimal::IsInteger() const {

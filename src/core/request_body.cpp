@@ -35,10 +35,6 @@ std::string WriteRequestBody(std::string_view root, std::initializer_list<BodyFi
   return body.append("</").append(root).append(">");
 }
 
-std::string Decimal(long long number) {
-  return std::to_string(number);
-}
-
 std::string_view TrueFalse(bool flag) {
   return flag ? "True" : "False";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -29,8 +30,12 @@ enum class OpeningTag { Plain, Spaced };
 std::string WriteRequestBody(std::string_view root, std::initializer_list<BodyField> fields,
                              OpeningTag tag = OpeningTag::Plain);
 
-// A whole number in plain decimal, with a minus sign when negative and no padding.
-std::string Decimal(long long number);
+// A whole number of any integer type in plain decimal, with a minus sign when negative and no
+// padding; std::to_string does not look at the locale for whole numbers.
+template <std::integral Number>
+std::string Decimal(Number number) {
+  return std::to_string(number);
+}
 
 // A Boolean as the service writes it: "True" or "False".
 std::string_view TrueFalse(bool flag);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <quarlo/namespaces.hpp>
 #include <quarlo/servicio.hpp>
 #include <string>
@@ -212,12 +214,21 @@ TEST_F(FactoringTest, DeletionAddressesTheCompanyByRut) {
   servicio_.DeleteFactoring(Variant(std::int64_t{96666666}));
   servicio_.DeleteFactoring(Variant(12345678.0));
   servicio_.DeleteFactoring(Variant("1-9/../2-7?x"));
+  // Wider and unsigned whole numbers are held whole, even past the signed 64-bit range.
+  servicio_.DeleteFactoring(Variant(77777777LL));
+  servicio_.DeleteFactoring(Variant(std::size_t{88888888}));
+  servicio_.DeleteFactoring(Variant(18446744073709551615ul));
 
   EXPECT_EQ(server_.WaitForRequest(0).target, "/DeleteFactoring/11111111-1");
   EXPECT_EQ(server_.WaitForRequest(1).target, "/DeleteFactoring/76543210");
   EXPECT_EQ(server_.WaitForRequest(2).target, "/DeleteFactoring/96666666");
   EXPECT_EQ(server_.WaitForRequest(3).target, "/DeleteFactoring/12345678");
   EXPECT_EQ(server_.WaitForRequest(4).target, "/DeleteFactoring/1-9%2F..%2F2-7%3Fx");
+  EXPECT_EQ(server_.WaitForRequest(5).target, "/DeleteFactoring/77777777");
+  EXPECT_EQ(server_.WaitForRequest(6).target, "/DeleteFactoring/88888888");
+  EXPECT_EQ(server_.WaitForRequest(7).target, "/DeleteFactoring/18446744073709551615");
+  EXPECT_EQ(Variant(4000000000u).value(), Variant::Value(std::uint64_t{4000000000}));
+  EXPECT_EQ(Variant(-5LL).value(), Variant::Value(std::int64_t{-5}));
 }
 
 TEST_F(FactoringTest, DeletionRefusesValuesThatNameNoCompany) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <functional>
 #include <quarlo/binding.hpp>
 #include <quarlo/error.hpp>
@@ -205,6 +207,48 @@ TEST(BindingElementTest, ValuesAreCheckedAgainstTheirSchemaType) {
   auto exportacion = dte->CrearExportaciones();
   exportacion->Encabezado()->Totales()->SetMntTotal(BindingDecimal("1500.50"));
   EXPECT_EQ(exportacion->Encabezado()->Totales()->MntTotal().ToString(), "1500.5");
+}
+
+// Under es_CL and de_DE (ctest runs this suite there too) a locale-bound writer would put a
+// comma in these texts.
+TEST(BindingElementTest, NumbersAreWrittenAsTheDecimalsTheyAre) {
+  DteDocumentBinding dte;
+  auto totales = dte.CrearDocumento()->Encabezado()->Totales();
+  // TasaIVA: a decimal of 5 digits, 2 after the point.
+  totales->Set("TasaIVA", 19.5);
+  EXPECT_EQ(totales->Get("TasaIVA"), "19.5");
+  totales->Set("TasaIVA", 19.456);
+  EXPECT_EQ(totales->Get("TasaIVA"), "19.46");
+  totales->Set("TasaIVA", 0.125);
+  EXPECT_EQ(totales->Get("TasaIVA"), "0.13");
+  totales->Set("TasaIVA", 9.996);
+  EXPECT_EQ(totales->Get("TasaIVA"), "10");
+  totales->Set("TasaIVA", 0.1f);
+  EXPECT_EQ(totales->Get("TasaIVA"), "0.1");
+  totales->Set("TasaIVA", 19);
+  EXPECT_EQ(totales->Get("TasaIVA"), "19");
+  EXPECT_EQ(ErrorOf([&] { totales->Set("TasaIVA", 1234.5); }),
+            "valor de TasaIVA: el valor 1234.5 es mayor que el máximo 999.99");
+
+  // MntTotal: an integer element takes a whole double and refuses a fraction by name.
+  totales->Set("MntTotal", 119000.0);
+  EXPECT_EQ(totales->Get("MntTotal"), "119000");
+  EXPECT_EQ(ErrorOf([&] { totales->Set("MntTotal", 19.5); }),
+            "valor de MntTotal: es un número entero y no admite 19.5");
+  EXPECT_EQ(ErrorOf([&] { totales->Set("MntTotal", std::nan("")); }),
+            "valor de MntTotal: NaN no es un número");
+  EXPECT_EQ(ErrorOf([&] { totales->Set("TasaIVA", -HUGE_VAL); }),
+            "valor de TasaIVA: un infinito no es un número");
+  EXPECT_EQ(totales->Get("MntTotal"), "119000");
+
+  // Every integer type reaches the integer setter whole, with no ambiguity.
+  totales->Set("MntTotal", 4000000000u);
+  EXPECT_EQ(totales->Get("MntTotal"), "4000000000");
+  totales->Set("MntTotal", 9007199254740993LL);
+  EXPECT_EQ(totales->Get("MntTotal"), "9007199254740993");
+  totales->Set("MntTotal", std::size_t{12}).Set("MntNeto", 10ul);
+  EXPECT_EQ(totales->Get("MntTotal"), "12");
+  EXPECT_EQ(totales->Get("MntNeto"), "10");
 }
 
 TEST(BindingElementTest, PathsReadAndRemoveWithoutCreating) {

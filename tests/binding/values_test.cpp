@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <quarlo/binding_values.hpp>
 #include <quarlo/error.hpp>
 #include <regex>
@@ -86,6 +88,20 @@ TEST(BindingDecimalTest, CountsDigitsAndComparesByValue) {
   EXPECT_LT(BindingDecimal("-1.5"), BindingDecimal("-1.05"));
   EXPECT_LT(BindingDecimal("9.99"), BindingDecimal("10"));
   EXPECT_EQ(BindingDecimal("1"), BindingDecimal("1.000"));
+}
+
+// The test programs run under the environment's locale, and ctest runs this suite again under
+// es_CL and de_DE, where a locale-bound reader stops at the point: 12.5 would read as 12.
+TEST(BindingDecimalTest, ConvertsToDoubleWhateverTheLocale) {
+  EXPECT_EQ(BindingDecimal("12.5").ToDouble(), 12.5);
+  EXPECT_EQ(BindingDecimal("-0.001").ToDouble(), -0.001);
+  EXPECT_EQ(BindingDecimal("123456789012.25").ToDouble(), 123456789012.25);
+  const std::string huge = "1" + std::string(400, '0');
+  EXPECT_EQ(BindingDecimal(huge).ToDouble(), HUGE_VAL);
+  EXPECT_EQ(BindingDecimal("-" + huge).ToDouble(), -HUGE_VAL);
+  EXPECT_EQ(BindingDecimal("0." + std::string(400, '0') + "1").ToDouble(), 0.0);
+  EXPECT_EQ(BindingInteger("-9223372036854775808").ToInt64(), INT64_MIN);
+  EXPECT_EQ(BindingInteger("+0009223372036854775807").ToInt64(), INT64_MAX);
 }
 
 TEST(BindingDateTimeTest, FormatsDatesAndDateTimesWithCodeS) {

@@ -100,8 +100,11 @@ DocumentRow RowFor(const IncomingDocument& document, const Submission& s, const 
                    std::int64_t trackId, const std::string& now) {
   const auto& f = document.Fields();
   DocumentRow row;
-  row.key = DocumentKey{s.environment, f.rutEmisor, std::to_string(std::stoi(f.tipo)),
-                        std::stoll(f.folio)};
+  // Read with the request's own number reader: a bad value is a 400 in Spanish, never
+  // std::stoi's English exception and a 500.
+  const auto tipo = RequireNumber(f.tipo, "TipoDTE", 1, 999);
+  const auto folio = RequireNumber(f.folio, "Folio", 0, std::numeric_limits<std::int64_t>::max());
+  row.key = DocumentKey{s.environment, f.rutEmisor, std::to_string(tipo), folio};
   row.kind = document.Kind();
   row.xml = document.Xml();
   row.ted = ted;

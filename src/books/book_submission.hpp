@@ -24,9 +24,9 @@ Book& RequireBook(const std::shared_ptr<Book>& book) {
 }
 
 // The book as text ready for the submissions' edits: serialised with the SII namespace under the
-// marker prefix (registered in the shared context), each UTF-8 byte held as one character so that
-// the DOM edits that follow leave every byte of the content as it was, and cleaned of the markers
-// and the banner. The SII namespace stays the default namespace of the root.
+// marker prefix (of the library's own submission context), each UTF-8 byte held as one character so
+// that the DOM edits that follow leave every byte of the content as it was, and cleaned of the
+// markers and the banner. The SII namespace stays the default namespace of the root.
 std::string BookText(Servicio& servicio, const BindingDocument& book);
 
 // Runs `request`, which prepares the book and returns the request body, and posts that body to

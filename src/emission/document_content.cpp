@@ -11,7 +11,6 @@ namespace QuarloCliente {
 
 namespace {
 
-constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 constexpr std::string_view kIsoDeclaration = R"(<?xml version="1.0" encoding="ISO-8859-1"?>)";
 
 // The document as the service takes it: the binding's submission text (the SII namespace under
@@ -40,7 +39,7 @@ namespace detail {
 Bytes DteContentBytes(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado) {
   if (autoFoliado) {
     std::string text = SubmissionXml(dte, detail::SubmissionContext(), kMarkup);
-    text.replace(0, kUtf8Declaration.size(), kIsoDeclaration);
+    text.replace(0, detail::kUtf8Declaration.size(), kIsoDeclaration);
     return Utf8ToLatin1(servicio.ReplaceFolio(text, "0"), Unrepresentable::CharacterReference);
   }
   // Both declarations and the markup around the values are ASCII: the text is converted as it is
@@ -58,7 +57,7 @@ Bytes BoletaContentBytes(Servicio& servicio, const BoletaDocumentBinding& boleta
     return Bytes(text.begin(), text.end());
   }
   // Sent as the UTF-8 bytes the declaration announces.
-  return ContentBytes(boleta, kUtf8Declaration, [](Bytes& bytes, std::string_view piece) {
+  return ContentBytes(boleta, detail::kUtf8Declaration, [](Bytes& bytes, std::string_view piece) {
     bytes.insert(bytes.end(), piece.begin(), piece.end());
   });
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 // The context through which binding documents are loaded and serialised: a namespace-to-prefix
-// map for writing and five switches that make loading lenient. One context, DefaultBindingContext,
-// is shared by the whole process; every member of BindingContext is safe to call from any thread.
+// map for writing and five switches that make loading lenient. DefaultBindingContext is the
+// caller's own context for its loading and writing; the library's submissions and retrievals use
+// contexts of their own and never change it. Every member of BindingContext is safe to call from
+// any thread.
 
 #include <map>
 #include <memory>
@@ -96,8 +98,10 @@ class BindingContext {
   std::unique_ptr<Impl> impl_;
 };
 
-/// The one context of the process, created on first use and never destroyed before exit; never
-/// null. Changes made to it stay for the life of the process.
+/// The caller's process-wide context for its own Load and ToXml calls, created on first use and
+/// never destroyed before exit; never null. Only the caller changes it, and its changes stay for
+/// the life of the process; the library never registers a prefix or sets a switch on it, and what
+/// the library submits does not depend on it.
 std::shared_ptr<BindingContext> DefaultBindingContext();
 
 }  // namespace QuarloCliente

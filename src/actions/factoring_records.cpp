@@ -17,21 +17,20 @@ bool IsBlank(std::string_view text) {
   return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// Each entry is read on its own, so that "//RUT" can only find the entry's own RUT.
-std::shared_ptr<Fact> ReadFact(const ResultObtenerFactorings& record, const xmlNode* entry,
-                               std::size_t position) {
-  const XmlDocument document = XmlDocument::Parse(detail::OuterXml(entry));
-  const std::string id = record.NodeValue(document, "//IDFactoring");
+// Each entry's lookups start at the entry, so that "//RUT" can only find the entry's own RUT.
+std::shared_ptr<Fact> ReadFact(const xmlNode* entry, std::size_t position) {
+  const auto text = [entry](std::string_view path) { return detail::TextOfFirstIn(entry, path); };
+  const std::string id = text("//IDFactoring");
   if (id.empty()) {
     throw Error("la entrada " + std::to_string(position) + " no contiene IDFactoring");
   }
   auto fact = std::make_shared<Fact>();
   fact->IDFactoring = detail::ReadLong(id, "IDFactoring");
-  fact->Direccion = record.NodeValue(document, "//Direccion");
-  fact->CorreoContacto = record.NodeValue(document, "//CorreoContacto");
-  fact->NombreFantasia = record.NodeValue(document, "//NombreFantasia");
-  fact->RazonSocial = record.NodeValue(document, "//RazonSocial");
-  fact->rut = record.NodeValue(document, "//RUT");
+  fact->Direccion = text("//Direccion");
+  fact->CorreoContacto = text("//CorreoContacto");
+  fact->NombreFantasia = text("//NombreFantasia");
+  fact->RazonSocial = text("//RazonSocial");
+  fact->rut = text("//RUT");
   return fact;
 }
 
@@ -50,7 +49,7 @@ void ResultObtenerFactorings::SetData(const std::string& xml, Long totalDoc, Lon
     std::size_t position = 0;
     for (const xmlNode* entry :
          detail::ElementsNamed(detail::XmlDocumentAccess::Doc(document), "document")) {
-      Factorings->push_back(ReadFact(*this, entry, ++position));
+      Factorings->push_back(ReadFact(entry, ++position));
     }
     ResultadoServicio->Estado = "0";
   });

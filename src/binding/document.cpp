@@ -22,8 +22,6 @@ using detail::BindingNode;
 using detail::BindingRootKind;
 using NodePtr = std::shared_ptr<BindingNode>;
 
-constexpr std::string_view kDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
-
 bool IsSchemaRoot(BindingRootKind kind) {
   return kind != BindingRootKind::Personalizados;
 }
@@ -243,7 +241,7 @@ std::string BindingDocument::ToXml(const std::shared_ptr<BindingContext>& contex
   const std::string_view line_end = lineEnd == kBindingLineEndCrLf ? "\r\n" : "\n";
   std::string out;
   if (declaration) {
-    out += kDeclaration;
+    out += detail::kUtf8Declaration;
     out += line_end;
   }
   if ((flags & kBindingBanner) != 0) {
@@ -270,7 +268,7 @@ void WriteSubmissionXml(const BindingDocument& document,
 std::string SubmissionXml(const BindingDocument& document,
                           const std::shared_ptr<BindingContext>& context,
                           const SubmissionMarkup& markup) {
-  std::string out(kDeclaration);
+  std::string out(detail::kUtf8Declaration);
   out += '\n';
   WriteSubmissionXml(document, context, markup, [&out](std::string_view piece) { out += piece; });
   return out;

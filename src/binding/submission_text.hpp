@@ -9,6 +9,11 @@
 
 namespace QuarloCliente::detail {
 
+struct BindingNode;
+
+// The XML declaration of a submission's UTF-8 text.
+inline constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+
 // How a submission's text differs from ToXml(context, true, 2, kBindingLineEndLf,
 // kBindingBanner): the markup the clean-up would edit is written edited already, and the values
 // are written as they are.
@@ -18,6 +23,11 @@ struct SubmissionMarkup {
   std::string_view marker;
   // The namespace whose default declaration is left out wherever something follows it in its tag.
   std::string_view dropped_default_namespace;
+  // An element written as nothing but the line break and indentation before it, as cutting it
+  // from the written text leaves it; nullptr for none.
+  const BindingNode* omitted = nullptr;
+  // Markup written just before the root's end tag, after the root's last line break.
+  std::string_view closing_markup = {};
 };
 
 // The submission text of the document without its XML declaration and without the banner line,

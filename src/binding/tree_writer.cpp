@@ -174,7 +174,9 @@ class Writer {
         line_end_(line_end),
         expand_empty_(expand_empty),
         hidden_prefix_(markup.marker),
-        dropped_default_(markup.dropped_default_namespace) {}
+        dropped_default_(markup.dropped_default_namespace),
+        omitted_(markup.omitted),
+        closing_markup_(markup.closing_markup) {}
 
   // Hands the text over in consecutive pieces, so that a caller converting it as it goes copies
   // it once.
@@ -361,8 +363,9 @@ class Writer {
       sink.AppendEscaped(node.text, EscapeFor::Text);
       WriteChildren(node.children, level + 1, scope, sink);
       const std::string_view closing = indentation_ > 0 ? Indentation(level) : std::string_view();
-      at = sink.Room(closing.size() + name.qualifier.size() + node.name.size() + 3);
-      at = Put(at, closing);
+      sink.Append(closing);
+      if (root) sink.Append(closing_markup_);
+      at = sink.Room(name.qualifier.size() + node.name.size() + 3);
     }
     *at++ = '<';
     *at++ = '/';
@@ -379,6 +382,10 @@ class Writer {
     std::string_view indentation = Indentation(level);
     for (const auto& pointer : children) {
       const BindingNode& child = *pointer;
+      if (&child == omitted_) {
+        sink.Append(indentation);
+        continue;
+      }
       const Qualified& name = Qualify(child);
       const bool inScope = name.prefixed || InScope(NamespaceOf(child), scope);
       if (inScope && child.children.empty() && child.attributes.empty() && !child.text.empty()) {
@@ -434,6 +441,8 @@ class Writer {
   const bool expand_empty_;
   const std::string hidden_prefix_;
   const std::string_view dropped_default_;
+  const BindingNode* const omitted_;
+  const std::string_view closing_markup_;
   std::size_t root_name_end_ = 0;
   std::set<std::string> declared_;
   std::map<std::string, Qualified> qualified_;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "binding/node.hpp"
 #include "core/report.hpp"
 #include "core/servicio_access.hpp"
 #include "core/url.hpp"
@@ -23,11 +24,11 @@ Book& RequireBook(const std::shared_ptr<Book>& book) {
   return *book;
 }
 
-// The book as text ready for the submissions' edits: serialised with the SII namespace under the
-// marker prefix (registered in the shared context), each UTF-8 byte held as one character so that
-// the DOM edits that follow leave every byte of the content as it was, and cleaned of the markers
-// and the banner. The SII namespace stays the default namespace of the root.
-std::string BookText(Servicio& servicio, const BindingDocument& book);
+// The book's Content: Base64 of its UTF-8 text as the service takes it (the SII namespace as the
+// root's default one, no banner), written once; `cut`, an element of the book (the cover whose
+// data travel as request fields), is left out, and `closingMarkup` goes before the root's end tag.
+std::string BookContent(const BindingDocument& book, const BindingNode* cut = nullptr,
+                        std::string_view closingMarkup = {});
 
 // Runs `request`, which prepares the book and returns the request body, and posts that body to
 // the service path. The service's answer; std::nullopt once `status` holds the prefix followed by

@@ -2,7 +2,6 @@
 #include <quarlo/servicio.hpp>
 
 #include "books/book_submission.hpp"
-#include "core/payload.hpp"
 #include "core/request_body.hpp"
 
 namespace QuarloCliente {
@@ -28,11 +27,11 @@ void WritePlaceholderCover(ConsumoFoliosBinding& report) {
       .SetTmstFirmaEnv(BindingDateTime::FromDateTime(2014, 10, 1, 0, 0, 0));
 }
 
-// The report's Content: the placeholder cover written into the object, then cut from the text.
-std::string ReportContent(Servicio& servicio, ConsumoFoliosBinding& report) {
+// The report's Content: the placeholder cover written into the object, then left out of the text.
+std::string ReportContent(ConsumoFoliosBinding& report) {
   WritePlaceholderCover(report);
-  return detail::EncodeIsoBase64(servicio.DeleteXmlValue(
-      detail::BookText(servicio, report), "//ConsumoFolios/DocumentoConsumoFolios/Caratula"));
+  return detail::BookContent(
+      report, detail::ElementNodes::Child(report, "DocumentoConsumoFolios/Caratula").get());
 }
 
 }  // namespace
@@ -62,7 +61,7 @@ std::shared_ptr<ResultadoEnviarLibro> Servicio::EnviarConsumoFolio3(
   const auto answer = detail::PostBook(
       *this, *result->ResultadoServicio, "Error Enviando Consumo de Folio: ", "/SendConsumoFolio",
       [&] {
-        const std::string content = ReportContent(*this, detail::RequireBook(Documento));
+        const std::string content = ReportContent(detail::RequireBook(Documento));
         return detail::WriteRequestBody("SendConsumoFolioRequest",
                                         {{"Environment", ambiente},
                                          {"Content", content},

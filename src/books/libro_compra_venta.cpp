@@ -2,7 +2,7 @@
 #include <quarlo/servicio.hpp>
 
 #include "books/book_submission.hpp"
-#include "core/payload.hpp"
+#include "core/fake_signature.hpp"
 #include "core/request_body.hpp"
 
 namespace QuarloCliente {
@@ -48,13 +48,12 @@ void WritePlaceholders(LibroCompraVentaBinding& libro) {
   StampCertificates(*envio);
 }
 
-// The book's Content: placeholders written into the object; in the text the cover cut and an
-// empty signature appended for the service to complete.
-std::string BookContent(Servicio& servicio, LibroCompraVentaBinding& libro) {
+// The book's Content: placeholders written into the object; in the text the cover left out and
+// an empty signature closing the root for the service to complete.
+std::string SignableContent(LibroCompraVentaBinding& libro) {
   WritePlaceholders(libro);
-  const std::string xml = servicio.DeleteXmlValue(detail::BookText(servicio, libro),
-                                                  "//LibroCompraVenta/EnvioLibro/Caratula");
-  return detail::EncodeIsoBase64(servicio.InsertFakeSignatureNode(xml, "//LibroCompraVenta"));
+  return detail::BookContent(libro, detail::ElementNodes::Child(libro, "EnvioLibro/Caratula").get(),
+                             detail::FakeSignatureXml());
 }
 
 }  // namespace
@@ -90,7 +89,7 @@ std::shared_ptr<ResultadoEnviarLibro> Servicio::EnviarLibroCompraVenta3(
   const auto answer = detail::PostBook(
       *this, *result->ResultadoServicio,
       "Error Enviando libro CompraVenta: ", "/SendLibroCompraVenta", [&] {
-        const std::string content = BookContent(*this, detail::RequireBook(Documento));
+        const std::string content = SignableContent(detail::RequireBook(Documento));
         return detail::WriteRequestBody("SendLibroCompraVentaRequest",
                                         {{"Environment", ambiente},
                                          {"Content", content},

@@ -2,7 +2,6 @@
 #include <quarlo/servicio.hpp>
 
 #include "books/book_submission.hpp"
-#include "core/payload.hpp"
 #include "core/request_body.hpp"
 
 namespace QuarloCliente {
@@ -37,10 +36,10 @@ struct TwinBookFields {
 // Only the envelope is stamped: these books travel with the caller's own cover and time stamp,
 // and unsigned.
 template <class Libro>
-std::string TwinBookContent(Servicio& servicio, Libro& libro) {
+std::string TwinBookContent(Libro& libro) {
   libro.SetVersion(BindingDecimal("1.0"));
   libro.EnvioLibro()->SetID("ID_1");
-  return detail::EncodeIsoBase64(detail::BookText(servicio, libro));
+  return detail::BookContent(libro);
 }
 
 template <class Libro>
@@ -49,7 +48,7 @@ std::optional<detail::HttpAnswer> PostTwinBook(Servicio& servicio, const TwinBoo
                                                const std::shared_ptr<Libro>& documento,
                                                const TwinBookFields& fields) {
   return detail::PostBook(servicio, status, book.errorPrefix, book.path, [&] {
-    const std::string content = TwinBookContent(servicio, detail::RequireBook(documento));
+    const std::string content = TwinBookContent(detail::RequireBook(documento));
     return detail::WriteRequestBody(
         book.root, {{"Environment", fields.ambiente},
                     {"Content", content},

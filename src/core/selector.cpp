@@ -85,18 +85,19 @@ bool NameIs(const xmlNode* node, std::string_view written) {
          written.substr(prefix.size() + 1) == local;
 }
 
-// Whether the element ends the chain of steps: its name is the last step, its parent's the one
-// before, and so on; for an absolute path the first step must be the root element.
-bool EndsChain(const xmlNode* element, const Path& path) {
+// Whether the element ends the chain of steps within the subtree of `top`: its name is the last
+// step, its parent's the one before, and so on, none above `top`; for an absolute path the first
+// step must be `top` itself.
+bool EndsChain(const xmlNode* element, const Path& path, const xmlNode* top) {
   const xmlNode* node = element;
   std::string_view steps = path.steps;
   for (auto slash = steps.rfind('/'); slash != std::string_view::npos; slash = steps.rfind('/')) {
-    if (!NameIs(node, steps.substr(slash + 1))) return false;
+    if (node == top || !NameIs(node, steps.substr(slash + 1))) return false;
     steps = steps.substr(0, slash);
     node = node->parent;
   }
   if (!NameIs(node, steps)) return false;
-  return path.anywhere || node->parent == nullptr || node->parent->type == XML_DOCUMENT_NODE;
+  return path.anywhere || node == top;
 }
 
 template <typename Visit>
@@ -109,15 +110,11 @@ bool WalkElements(xmlNode* node, Visit& visit) {
   return false;
 }
 
-xmlNode* FirstChainEnd(xmlDoc* doc, const Path& path) {
-  xmlNode* found = nullptr;
-  auto visit = [&](xmlNode* element) {
-    if (!EndsChain(element, path)) return false;
-    found = element;
-    return true;
-  };
-  WalkElements(xmlDocGetRootElement(doc), visit);
-  return found;
+// The first element of the subtree of `top`, `top` included, in document order, for which
+// `visit` says yes.
+template <typename Visit>
+bool WalkSubtree(xmlNode* top, Visit& visit) {
+  return visit(top) || WalkElements(top->children, visit);
 }
 
 xmlNode* FirstTextChild(xmlNode* element) {
@@ -129,29 +126,63 @@ xmlNode* FirstTextChild(xmlNode* element) {
 
 }  // namespace
 
-xmlNode* SelectFirst(xmlDoc* doc, std::string_view text) {
-  const Path path = ParsePath(text);
-  if (doc == nullptr || xmlDocGetRootElement(doc) == nullptr) return nullptr;
-  if (path.target == Target::Element) return FirstChainEnd(doc, path);
-  // Attribute and text targets: the first element of the chain that has one.
+namespace {
+
+// For attribute and text targets, the first element of the chain that has one.
+xmlNode* SelectInSubtree(xmlNode* top, const Path& path) {
   xmlNode* found = nullptr;
   auto visit = [&](xmlNode* element) {
-    if (!EndsChain(element, path)) return false;
-    found = path.target == Target::Text ? FirstTextChild(element)
-                                        : reinterpret_cast<xmlNode*>(xmlHasProp(
-                                              element, Xc(std::string(path.attribute).c_str())));
+    if (!EndsChain(element, path, top)) return false;
+    switch (path.target) {
+      case Target::Element:
+        found = element;
+        break;
+      case Target::Text:
+        found = FirstTextChild(element);
+        break;
+      case Target::Attribute:
+        found = reinterpret_cast<xmlNode*>(
+            xmlHasProp(element, Xc(std::string(path.attribute).c_str())));
+        break;
+    }
     return found != nullptr;
   };
-  WalkElements(xmlDocGetRootElement(doc), visit);
+  WalkSubtree(top, visit);
   return found;
 }
 
-xmlNode* SelectFirstElement(xmlDoc* doc, std::string_view path) {
-  xmlNode* node = SelectFirst(doc, path);
+xmlNode* RequireElement(xmlNode* node, std::string_view path) {
   if (node != nullptr && node->type != XML_ELEMENT_NODE) {
     throw Error("la ruta \"" + std::string(path) + "\" no selecciona un elemento");
   }
   return node;
+}
+
+}  // namespace
+
+xmlNode* SelectFirst(xmlDoc* doc, std::string_view text) {
+  const Path path = ParsePath(text);
+  if (doc == nullptr || xmlDocGetRootElement(doc) == nullptr) return nullptr;
+  return SelectInSubtree(xmlDocGetRootElement(doc), path);
+}
+
+xmlNode* SelectFirstElement(xmlDoc* doc, std::string_view path) {
+  return RequireElement(SelectFirst(doc, path), path);
+}
+
+xmlNode* SelectFirstIn(const xmlNode* element, std::string_view text) {
+  const Path path = ParsePath(text);
+  if (element == nullptr) return nullptr;
+  return SelectInSubtree(const_cast<xmlNode*>(element), path);
+}
+
+xmlNode* SelectFirstElementIn(const xmlNode* element, std::string_view path) {
+  return RequireElement(SelectFirstIn(element, path), path);
+}
+
+std::string TextOfFirstIn(const xmlNode* element, std::string_view path) {
+  const xmlNode* found = SelectFirstElementIn(element, path);
+  return found == nullptr ? std::string() : NodeText(found);
 }
 
 std::vector<xmlNode*> ElementsNamed(xmlDoc* doc, std::string_view name) {

@@ -20,6 +20,17 @@ xmlNode* SelectFirst(xmlDoc* doc, std::string_view path);
 // attribute or a text node; nullptr when nothing is selected.
 xmlNode* SelectFirstElement(xmlDoc* doc, std::string_view path);
 
+// The same selection over the subtree of one element, read as if the element were the root of a
+// document of its own: "//a" finds the element or an element below it, "/a" only the element.
+// nullptr for a null element or no match.
+xmlNode* SelectFirstIn(const xmlNode* element, std::string_view path);
+
+// SelectFirstIn, required to be an element as SelectFirstElement requires it.
+xmlNode* SelectFirstElementIn(const xmlNode* element, std::string_view path);
+
+// The text of the first element SelectFirstElementIn finds, or "" when it finds none.
+std::string TextOfFirstIn(const xmlNode* element, std::string_view path);
+
 // Every element whose written name is `name`, in document order.
 std::vector<xmlNode*> ElementsNamed(xmlDoc* doc, std::string_view name);
 

@@ -1,7 +1,9 @@
 #include <quarlo/namespaces.hpp>
 #include <quarlo/servicio.hpp>
 
+#include "core/fake_signature.hpp"
 #include "core/selector.hpp"
+#include "core/xml.hpp"
 #include "core/xml_document.hpp"
 
 namespace QuarloCliente {
@@ -43,6 +45,17 @@ constexpr std::string_view kSignatureSkeleton =
     "</Signature>";
 
 }  // namespace
+
+namespace detail {
+
+std::string_view FakeSignatureXml() {
+  // Serialised from the same skeleton InsertFakeSignatureNode copies, so the two never differ.
+  static const std::string text =
+      NodeXml(xmlDocGetRootElement(XmlDocumentAccess::Doc(XmlDocument::Parse(kSignatureSkeleton))));
+  return text;
+}
+
+}  // namespace detail
 
 std::string Servicio::NodeValue(const XmlDocument& xml, const std::string& nodeName) {
   const xmlNode* element = detail::SelectFirstElement(XmlDocumentAccess::Doc(xml), nodeName);

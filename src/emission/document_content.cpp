@@ -1,7 +1,7 @@
-#include <quarlo/binding_context.hpp>
 #include <quarlo/namespaces.hpp>
 #include <quarlo/servicio.hpp>
 
+#include "binding/library_contexts.hpp"
 #include "binding/submission_text.hpp"
 #include "core/base64.hpp"
 #include "core/charset.hpp"
@@ -11,7 +11,6 @@ namespace QuarloCliente {
 
 namespace {
 
-constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
 constexpr std::string_view kIsoDeclaration = R"(<?xml version="1.0" encoding="ISO-8859-1"?>)";
 
 // The document as the service takes it: the binding's submission text (the SII namespace under
@@ -19,15 +18,8 @@ constexpr std::string_view kIsoDeclaration = R"(<?xml version="1.0" encoding="IS
 // the SII namespace declaration, its root named DTE (the binding writes no type name there). The
 // markup is written that way to begin with, and the values as the caller set them: a clean-up and
 // a rename over the whole text would also change a product name or a receiver's name that happens
-// to hold one of their pieces, in a legal document. The marker is still registered on the shared
-// context, where callers may see it.
-constexpr detail::SubmissionMarkup kMarkup{"ABCXYZ", SiiDteNamespace};
-
-std::shared_ptr<BindingContext> MarkedContext() {
-  auto context = DefaultBindingContext();
-  context->RegisterNamespace(SiiDteNamespace, kMarkup.marker);
-  return context;
-}
+// to hold one of their pieces, in a legal document.
+constexpr detail::SubmissionMarkup kMarkup{detail::kSubmissionMarker, SiiDteNamespace};
 
 // The content's bytes: the declaration, a line feed and the submission text, each piece
 // converted by `append` as the writer hands it over.
@@ -35,7 +27,7 @@ template <class Append>
 Bytes ContentBytes(const BindingDocument& document, std::string_view declaration, Append&& append) {
   Bytes bytes(declaration.begin(), declaration.end());
   bytes.push_back('\n');
-  detail::WriteSubmissionXml(document, MarkedContext(), kMarkup,
+  detail::WriteSubmissionXml(document, detail::SubmissionContext(), kMarkup,
                              [&](std::string_view piece) { append(bytes, piece); });
   return bytes;
 }
@@ -46,8 +38,8 @@ namespace detail {
 
 Bytes DteContentBytes(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado) {
   if (autoFoliado) {
-    std::string text = SubmissionXml(dte, MarkedContext(), kMarkup);
-    text.replace(0, kUtf8Declaration.size(), kIsoDeclaration);
+    std::string text = SubmissionXml(dte, detail::SubmissionContext(), kMarkup);
+    text.replace(0, detail::kUtf8Declaration.size(), kIsoDeclaration);
     return Utf8ToLatin1(servicio.ReplaceFolio(text, "0"), Unrepresentable::CharacterReference);
   }
   // Both declarations and the markup around the values are ASCII: the text is converted as it is
@@ -61,11 +53,11 @@ Bytes BoletaContentBytes(Servicio& servicio, const BoletaDocumentBinding& boleta
                          bool autoFoliado) {
   if (autoFoliado) {
     const std::string text =
-        servicio.ReplaceFolio(SubmissionXml(boleta, MarkedContext(), kMarkup), "0");
+        servicio.ReplaceFolio(SubmissionXml(boleta, detail::SubmissionContext(), kMarkup), "0");
     return Bytes(text.begin(), text.end());
   }
   // Sent as the UTF-8 bytes the declaration announces.
-  return ContentBytes(boleta, kUtf8Declaration, [](Bytes& bytes, std::string_view piece) {
+  return ContentBytes(boleta, detail::kUtf8Declaration, [](Bytes& bytes, std::string_view piece) {
     bytes.insert(bytes.end(), piece.begin(), piece.end());
   });
 }

@@ -4,6 +4,7 @@
 #include <quarlo/servicio.hpp>
 #include <quarlo/xml_document.hpp>
 
+#include "binding/library_contexts.hpp"
 #include "core/report.hpp"
 #include "core/selector.hpp"
 #include "core/xml.hpp"
@@ -42,14 +43,15 @@ std::string RepairIndServicio(Servicio& servicio, xmlDoc* doc, const std::string
   return servicio.ReplaceXmlValue(dteXml, std::string(IndServicioPath(doc)), value.substr(1));
 }
 
-// The document loaded into a new binding of its kind, with the retrieved custom fields attached.
+// The document loaded leniently into a new binding of its kind, with the retrieved custom fields
+// attached: the service's copy need not follow the schema to the letter.
 template <class Binding, class Holder>
 std::shared_ptr<ResultadoDocBase> LoadDocument(xmlDoc* doc, const std::string& dteXml) {
   auto binding = std::make_shared<Binding>();
-  binding->Load(dteXml, DefaultBindingContext());
+  binding->Load(dteXml, detail::LenientLoadingContext());
   if (const xmlNode* custom = detail::SelectFirstElement(doc, "//Personalizados")) {
     auto personalizados = std::make_shared<Personalizados>();
-    personalizados->Load(detail::OuterXml(custom), DefaultBindingContext());
+    personalizados->Load(detail::OuterXml(custom), detail::LenientLoadingContext());
     binding->SetPersonalizados(personalizados);
   }
   auto holder = std::make_shared<Holder>();
@@ -78,7 +80,6 @@ std::shared_ptr<ResultadoRecuperarDoc> Servicio::RecuperarDocumento(
   result->ResultadoServicio = retrieved->ResultadoServicio;
   if (result->ResultadoServicio->Estado == "1") return result;
   detail::ReportFailures(*result->ResultadoServicio, detail::kErrorConsultando, [&] {
-    DefaultBindingContext()->SetAllOptions(true);
     const XmlDocument document = XmlDocument::Parse(retrieved->Datos);
     xmlDoc* doc = detail::XmlDocumentAccess::Doc(document);
     const std::string dteXml = RepairIndServicio(*this, doc, FirstDteXml(doc));

@@ -23,13 +23,10 @@ Long ReadTrackingId(xmlDoc* doc) {
   return detail::ReadLong(detail::View(id.get()), "Tracking (atributo id)");
 }
 
-// One EstadoTrack read on its own, so that its lookups cannot reach a neighbouring state.
+// One EstadoTrack, its lookups starting at it so that they cannot reach a neighbouring state.
 std::shared_ptr<TrackingEstadoTrack> ReadEstado(const xmlNode* element, std::size_t position) {
-  const XmlDocument own = XmlDocument::Parse(detail::OuterXml(element));
-  xmlDoc* doc = detail::XmlDocumentAccess::Doc(own);
-  const auto text = [doc](const char* path) {
-    const xmlNode* found = detail::SelectFirstElement(doc, path);
-    return found == nullptr ? std::string() : detail::NodeText(found);
+  const auto text = [element](std::string_view path) {
+    return detail::TextOfFirstIn(element, path);
   };
   auto estado = std::make_shared<TrackingEstadoTrack>();
   estado->codigoField =

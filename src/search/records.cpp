@@ -127,17 +127,10 @@ void FillSummary(ResumenDTE& record, const DocumentFields& fields, TimestampAtIt
 
 }  // namespace
 
-// A copy within one tree is cheaper than writing the element out and parsing it again, and the
-// names it carries, prefixes included, are the same.
-DocumentFields::DocumentFields(const xmlNode* document) : own_(xmlNewDoc(Xc("1.0"))) {
-  xmlNode* copy = own_ ? xmlDocCopyNode(const_cast<xmlNode*>(document), own_.get(), 1) : nullptr;
-  if (copy == nullptr) throw Error("sin memoria para copiar un documento de la página");
-  xmlDocSetRootElement(own_.get(), copy);
-}
+DocumentFields::DocumentFields(const xmlNode* document) : document_(document) {}
 
 std::string DocumentFields::Text(std::string_view path) const {
-  const xmlNode* element = SelectFirstElement(own_.get(), path);
-  return element == nullptr ? std::string() : NodeText(element);
+  return TextOfFirstIn(document_, path);
 }
 
 std::shared_ptr<ColeccionDocumentos> BuildRecords(const std::string& pageXml,

@@ -13,8 +13,8 @@
 
 namespace QuarloCliente::detail {
 
-// The values of one `document` element of a result page, looked up in a document of its own that
-// holds a copy of the element, so that no lookup strays into a neighbouring document.
+// The values of one `document` element of a result page, looked up from the element itself, so
+// that no lookup strays into a neighbouring document. The page must outlive it.
 class DocumentFields {
  public:
   explicit DocumentFields(const xmlNode* document);
@@ -24,7 +24,7 @@ class DocumentFields {
   std::string Text(std::string_view path) const;
 
  private:
-  XmlDocPtr own_;
+  const xmlNode* document_;
 };
 
 // Turns one document of a page into its record; throws Error when a value cannot be read.

@@ -5,6 +5,7 @@
 #include <quarlo/error.hpp>
 #include <quarlo/xml_document.hpp>
 
+#include "core/xml.hpp"
 #include "core/xml_document.hpp"
 
 namespace QuarloCliente::detail {
@@ -111,3 +112,33 @@ TEST(XmlDocumentText, HeldTextIsReadAsUtf8WhateverItsDeclaration) {
 
 }  // namespace
 }  // namespace QuarloCliente::detail
+
+namespace QuarloCliente {
+namespace {
+
+TEST(SelectorFromAnElement, StaysWithinTheElementAsIfItWereTheRoot) {
+  const XmlDocument page = XmlDocument::Parse(
+      "<page><RUT>0-0</RUT><document id=\"1\"><RUT>1-9</RUT></document>"
+      "<document id=\"2\"><x><RUT>2-7</RUT></x>texto</document><RUT>3-5</RUT></page>");
+  xmlDoc* doc = detail::XmlDocumentAccess::Doc(page);
+  const std::vector<xmlNode*> documents = detail::ElementsNamed(doc, "document");
+  ASSERT_EQ(documents.size(), 2u);
+  const xmlNode* second = documents[1];
+
+  EXPECT_EQ(detail::TextOfFirstIn(documents[0], "//RUT"), "1-9");
+  EXPECT_EQ(detail::TextOfFirstIn(second, "//RUT"), "2-7");
+  EXPECT_EQ(detail::TextOfFirstIn(second, "/document/x/RUT"), "2-7");
+  EXPECT_EQ(detail::TextOfFirstIn(second, "//document/x/RUT"), "2-7");
+  // Nothing above or beside the element is reached, and "/" names the element itself.
+  EXPECT_EQ(detail::TextOfFirstIn(second, "//page/document/x/RUT"), "");
+  EXPECT_EQ(detail::TextOfFirstIn(second, "/x/RUT"), "");
+  EXPECT_EQ(detail::SelectFirstIn(second, "//Nada"), nullptr);
+  EXPECT_EQ(detail::SelectFirstIn(nullptr, "//RUT"), nullptr);
+  EXPECT_EQ(detail::NodeText(detail::SelectFirstIn(second, "/document/@id")), "2");
+  EXPECT_EQ(detail::NodeText(detail::SelectFirstIn(second, "//document/text()")), "texto");
+  EXPECT_THROW(detail::SelectFirstElementIn(second, "//document/@id"), Error);
+  EXPECT_THROW(detail::SelectFirstIn(second, "RUT"), Error);
+}
+
+}  // namespace
+}  // namespace QuarloCliente

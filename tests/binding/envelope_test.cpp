@@ -187,9 +187,11 @@ TEST(EnvelopeTest, WhatIsNotAnEnvelopeIsRefused) {
   EXPECT_EQ(ErrorOf([&] { LeerEnvioDte(Replaced(envio, "http://www.sii.cl/SiiDte", "urn:otro")); }),
             "el elemento raíz EnvioDTE no está en el espacio de nombres http://www.sii.cl/SiiDte "
             "sino en urn:otro");
-  EXPECT_EQ(
-      ErrorOf([&] { LeerEnvioDte(Replaced(envio, "<Caratula version", "<Portada version")); }),
-      "falta el elemento Caratula en SetDTE");
+  EXPECT_EQ(ErrorOf([&] {
+              LeerEnvioDte(Replaced(Replaced(envio, "<Caratula version", "<Portada version"),
+                                    "</Caratula>", "</Portada>"));
+            }),
+            "falta el elemento Caratula en SetDTE");
   EXPECT_EQ(ErrorOf([&] { LeerEnvioDte(Replaced(envio, R"( ID="SetDoc")", "")); }),
             "SetDTE no tiene el atributo ID");
   EXPECT_EQ(ErrorOf([&] {

@@ -87,7 +87,7 @@ void BM_LeerEnvioDte2000(benchmark::State& state) {
     auto read = LeerEnvioDte(envio);
     benchmark::DoNotOptimize(read);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * envio.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(envio.size()));
   state.counters["bytes"] = static_cast<double>(envio.size());
 }
 BENCHMARK(BM_LeerEnvioDte2000)->Unit(benchmark::kMillisecond);

@@ -12,6 +12,7 @@
 #include "binding/submission_text.hpp"
 #include "binding/tree_writer.hpp"
 #include "binding/value_check.hpp"
+#include "core/document_bytes.hpp"
 #include "core/xml.hpp"
 
 namespace QuarloCliente {
@@ -191,7 +192,8 @@ BindingDocument::BindingDocument(detail::BindingRootKind kind)
 void BindingDocument::Load(std::string_view xml, const std::shared_ptr<BindingContext>& context) {
   if (!context) throw Error("no se indicó un contexto para cargar el documento");
   const BindingOptions options = context->Options();
-  const detail::XmlDocPtr doc = detail::ParseHeldXml(xml);
+  std::string decoded;
+  const detail::XmlDocPtr doc = detail::ParseHeldXml(detail::DocumentBytesAsUtf8(xml, decoded));
   const xmlNode* element = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
   if (element == nullptr) throw Error("el texto no es un documento XML bien formado");
   const std::string name(detail::View(element->name));
@@ -217,6 +219,10 @@ void BindingDocument::Load(std::string_view xml, const std::shared_ptr<BindingCo
   root.text = std::move(fresh->text);
   root.children = std::move(fresh->children);
   for (const auto& child : root.children) child->parent = Node();
+}
+
+void BindingDocument::Load(const Bytes& xml, const std::shared_ptr<BindingContext>& context) {
+  Load(std::string_view(reinterpret_cast<const char*>(xml.data()), xml.size()), context);
 }
 
 Bytes BindingDocument::Serialize(const std::shared_ptr<BindingContext>& context, bool declaration,

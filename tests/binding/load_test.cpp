@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/charset.hpp"
+#include "core/fake_signature.hpp"
 #include "support/sii_schemas.hpp"
 
 namespace QuarloCliente {
@@ -355,6 +356,45 @@ TEST(BindingLoadTest, ReadsFilesInTheEncodingTheirDeclarationNames) {
             "el texto no es un documento XML bien formado");
   // A failed load leaves the document as it was.
   EXPECT_EQ(dte->ToXml(Strict()), std::make_shared<DteDocumentBinding>()->ToXml(Strict()));
+}
+
+TEST(BindingLoadTest, ARootWithoutNamespaceIsReadAsTheSiis) {
+  const std::string kSii = " xmlns=\"http://www.sii.cl/SiiDte\"";
+  for (const Fixture& fixture : Fixtures()) {
+    SCOPED_TRACE(fixture.file);
+    const std::string xml = testing::ReadTestData(fixture.file);
+    const std::string bare = ReplacedOnce(xml, kSii, "");
+    ASSERT_NE(bare, xml);
+    auto reference = fixture.make();
+    reference->Load(xml, Strict());
+    auto document = fixture.make();
+    ASSERT_NO_THROW(document->Load(bare, Strict()));
+    const std::string written = document->ToXml(Strict(), false);
+    EXPECT_EQ(written, reference->ToXml(Strict(), false));
+    EXPECT_NE(written.find(kSii), std::string::npos);
+  }
+
+  // The signature keeps its own namespace.
+  const std::string signed_xml = ReplacedOnce(testing::ReadTestData("factura_33.xml"), "</DTE>",
+                                              std::string(detail::FakeSignatureXml()) + "</DTE>");
+  auto reference = std::make_shared<DteDocumentBinding>();
+  reference->Load(signed_xml, Strict());
+  auto dte = std::make_shared<DteDocumentBinding>();
+  ASSERT_NO_THROW(dte->Load(ReplacedOnce(signed_xml, kSii, ""), Strict()));
+  EXPECT_EQ(dte->ToXml(Strict()), reference->ToXml(Strict()));
+  EXPECT_NE(dte->ToXml(Strict()).find("<Signature xmlns=\"http://www.w3.org/2000/09/xmldsig#\""),
+            std::string::npos);
+
+  // Only what has no namespace is adopted: an element in another one is still foreign.
+  EXPECT_EQ(ErrorOf([&] {
+              dte->Load("<DTE version='1.0'><Documento xmlns='urn:otro' ID='F1'/></DTE>", Strict());
+            }),
+            "DTE: DTE no admite el elemento Documento del espacio de nombres 'urn:otro'");
+  EXPECT_EQ(ErrorOf([&] {
+              std::make_shared<ConsumoFoliosBinding>()->Load("<LibroGuia version='1.0'/>",
+                                                             Strict());
+            }),
+            "el documento no es un Consumo de Folios: el elemento raíz es LibroGuia");
 }
 
 }  // namespace

@@ -233,14 +233,21 @@ class BindingDocument : public BindingElement {
   BindingDocument(const BindingDocument&) = delete;
   BindingDocument& operator=(const BindingDocument&) = delete;
 
-  /// Replaces the whole content with the document the XML text holds. The text is read as UTF-8
-  /// whatever encoding its declaration names. Throws Error, leaving the document as it was, when
-  /// the text is not XML, its root has another name or namespace ("el documento no es un DTE: el
-  /// elemento raíz es EnvioDTE"), or, as far as the context's switches do not allow it, an element
-  /// is unknown, out of order or too frequent, an attribute is unknown, or a value does not fit
-  /// its type. Required elements that are absent are not refused (Validate reports them). Throws
-  /// Error when the context is null.
+  /// Replaces the whole content with the document the XML text holds. The text is the file's bytes
+  /// (or UTF-8 text): valid UTF-8 is read as UTF-8, anything else by the encoding its declaration
+  /// names (ISO-8859-1, windows-1252, US-ASCII), or as ISO-8859-1 when it names none. A root of
+  /// the right name without a namespace (<DTE version="1.0">) is read, with every descendant that
+  /// has none, as in the SII's namespace, and is written back in it. Throws Error, leaving the
+  /// document as it was, when the text is not XML, its encoding is not one of those ("la
+  /// codificación UTF-16 no se admite") or holds a byte that encoding lacks, its root has another
+  /// name or namespace ("el documento no es un DTE: el elemento raíz es EnvioDTE"), or, as far as
+  /// the context's switches do not allow it, an element is unknown, out of order or too frequent,
+  /// an attribute is unknown, or a value does not fit its type. Required elements that are absent
+  /// are not refused (Validate reports them). Throws Error when the context is null.
   void Load(std::string_view xml, const std::shared_ptr<BindingContext>& context);
+
+  /// The same as Load of the text those bytes make, for a file read as bytes.
+  void Load(const Bytes& xml, const std::shared_ptr<BindingContext>& context);
 
   /// The document as UTF-8 bytes, every element of a namespace registered in the context written
   /// with its prefix (declared on the root) and every other namespace as a default namespace.

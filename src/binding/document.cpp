@@ -12,6 +12,7 @@
 #include "binding/submission_text.hpp"
 #include "binding/tree_writer.hpp"
 #include "binding/value_check.hpp"
+#include "core/document_bytes.hpp"
 #include "core/xml.hpp"
 
 namespace QuarloCliente {
@@ -91,10 +92,11 @@ std::string NamespaceOf(const xmlAttr* attribute) {
 }
 
 // Builds the tree of one loaded element under the context's switches; throws at the first fault
-// they do not allow.
+// they do not allow. With `adopted_ns`, every element without a namespace is read as in it.
 class Loader {
  public:
-  explicit Loader(const BindingOptions& options) : options_(options) {}
+  Loader(const BindingOptions& options, std::string adopted_ns)
+      : options_(options), adopted_ns_(std::move(adopted_ns)) {}
 
   void Build(const xmlNode* element, BindingNode& target, const NodePtr& self,
              const std::string& path) {
@@ -138,6 +140,7 @@ class Loader {
   void AddChild(const xmlNode* element, BindingNode& target, const NodePtr& self,
                 const std::string& path) {
     std::string ns = NamespaceOf(element);
+    if (ns.empty()) ns = adopted_ns_;
     std::string name(detail::View(element->name));
     NodePtr child;
     const detail::schema::Particle* particle =
@@ -174,6 +177,7 @@ class Loader {
   }
 
   BindingOptions options_;
+  std::string adopted_ns_;
 };
 
 // The tree of a document, through the accessor every element type has.
@@ -191,7 +195,8 @@ BindingDocument::BindingDocument(detail::BindingRootKind kind)
 void BindingDocument::Load(std::string_view xml, const std::shared_ptr<BindingContext>& context) {
   if (!context) throw Error("no se indicó un contexto para cargar el documento");
   const BindingOptions options = context->Options();
-  const detail::XmlDocPtr doc = detail::ParseHeldXml(xml);
+  std::string decoded;
+  const detail::XmlDocPtr doc = detail::ParseHeldXml(detail::DocumentBytesAsUtf8(xml, decoded));
   const xmlNode* element = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
   if (element == nullptr) throw Error("el texto no es un documento XML bien formado");
   const std::string name(detail::View(element->name));
@@ -201,12 +206,15 @@ void BindingDocument::Load(std::string_view xml, const std::shared_ptr<BindingCo
     throw Error(std::string("el documento no es ") + Description(kind_) + ": el elemento raíz es " +
                 name);
   }
-  if (IsSchemaRoot(kind_) && ns != fresh->ns) {
+  // Standalone documents are often stored without the SII's namespace; such a root is read as
+  // in it, with every descendant that has none, while a root in another namespace is not ours.
+  const bool adopts_namespace = IsSchemaRoot(kind_) && ns.empty();
+  if (IsSchemaRoot(kind_) && !adopts_namespace && ns != fresh->ns) {
     throw Error("el elemento raíz " + name + " no está en el espacio de nombres " + fresh->ns +
-                (ns.empty() ? " (no tiene espacio de nombres)" : " sino en " + ns));
+                " sino en " + ns);
   }
   if (!IsSchemaRoot(kind_)) fresh->ns = ns;
-  Loader(options).Build(element, *fresh, fresh, name);
+  Loader(options, adopts_namespace ? fresh->ns : std::string()).Build(element, *fresh, fresh, name);
 
   // The root node keeps its identity, so that handles to the document stay valid; its former
   // children are detached.
@@ -217,6 +225,10 @@ void BindingDocument::Load(std::string_view xml, const std::shared_ptr<BindingCo
   root.text = std::move(fresh->text);
   root.children = std::move(fresh->children);
   for (const auto& child : root.children) child->parent = Node();
+}
+
+void BindingDocument::Load(const Bytes& xml, const std::shared_ptr<BindingContext>& context) {
+  Load(std::string_view(reinterpret_cast<const char*>(xml.data()), xml.size()), context);
 }
 
 Bytes BindingDocument::Serialize(const std::shared_ptr<BindingContext>& context, bool declaration,

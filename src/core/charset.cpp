@@ -141,6 +141,19 @@ void AppendLatin1(Bytes& bytes, std::string_view text, Unrepresentable policy) {
   }
 }
 
+std::size_t Utf8ValidPrefix(std::string_view text) {
+  const std::uint8_t* const in = AsBytes(text);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    i += AsciiPrefix(in + i, text.size() - i);
+    if (i == text.size()) break;
+    const Step step = DecodeUtf8(in + i, text.size() - i);
+    if (!step.valid) break;
+    i += step.length;
+  }
+  return i;
+}
+
 std::string Latin1ToUtf8(std::span<const std::uint8_t> bytes) {
   std::string text;
   text.reserve(bytes.size());

@@ -22,6 +22,10 @@ Bytes Utf8ToLatin1(std::string_view text, Unrepresentable policy = Unrepresentab
 void AppendLatin1(Bytes& out, std::string_view text,
                   Unrepresentable policy = Unrepresentable::Question);
 
+// The length of the longest prefix of `text` that is well-formed UTF-8: text.size() when all of it
+// is.
+std::size_t Utf8ValidPrefix(std::string_view text);
+
 // ISO-8859-1 bytes as UTF-8 text: every byte becomes the code point of the same value.
 std::string Latin1ToUtf8(std::span<const std::uint8_t> bytes);
 

@@ -2,6 +2,8 @@
 
 #include <quarlo/error.hpp>
 
+#include "core/document_bytes.hpp"
+
 namespace QuarloCliente {
 
 struct XmlDocument::Impl {
@@ -14,11 +16,17 @@ XmlDocument::~XmlDocument() = default;
 XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
 XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
 
-XmlDocument XmlDocument::Parse(std::string_view utf8) {
+XmlDocument XmlDocument::Parse(std::string_view text) {
+  std::string decoded;
+  const std::string_view utf8 = detail::DocumentBytesAsUtf8(text, decoded);
   XmlDocument document;
   document.impl_->doc = detail::ParseHeldXml(utf8);
   if (document.impl_->doc) document.impl_->declaration = detail::LeadingDeclaration(utf8);
   return document;
+}
+
+XmlDocument XmlDocument::Parse(const Bytes& bytes) {
+  return Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 bool XmlDocument::IsEmpty() const {

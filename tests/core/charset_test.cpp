@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <quarlo/error.hpp>
 #include <string>
+#include <string_view>
+
+#include "core/document_bytes.hpp"
 
 namespace QuarloCliente::detail {
 namespace {
+
+using namespace std::string_view_literals;
 
 // An encoder written out the long way, independent of the decoder under test.
 std::string Utf8(unsigned c) {
@@ -120,6 +126,97 @@ TEST(Charset, NamedCharsets) {
       EXPECT_EQ(error.what(), "juego de caracteres no soportado: " + std::string(name));
     }
   }
+}
+
+std::string ErrorOf(std::string_view bytes) {
+  try {
+    DocumentBytesToUtf8(bytes);
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return "sin error";
+}
+
+std::string Declared(std::string_view encoding) {
+  return "<?xml version=\"1.0\" encoding=\"" + std::string(encoding) + "\"?>\n";
+}
+
+TEST(DocumentBytes, ValidUtf8IsReturnedAsItIsWhateverItsDeclarationSays) {
+  const std::string body = "<a>Larraín N° Corporación € “x”</a>";
+  for (const std::string& head :
+       {Declared("UTF-8"), Declared("ISO-8859-1"), Declared("windows-1252"), Declared("US-ASCII"),
+        Declared("UTF-16"), Declared("Shift_JIS"), std::string("\xEF\xBB\xBF") + Declared("UTF-8"),
+        std::string()}) {
+    EXPECT_EQ(DocumentBytesToUtf8(head + body), head + body) << head;
+  }
+  EXPECT_EQ(DocumentBytesToUtf8(""), "");
+}
+
+TEST(DocumentBytes, Latin1UnderEveryNameQuoteAndSpacingTheDeclarationAllows) {
+  const std::string body = "<a>Larra\xEDn N\xB0 Corporaci\xF3n \x80\xFF</a>";
+  const std::string expected = "<a>Larraín N° Corporación \u0080ÿ</a>";
+  for (const std::string& head :
+       {Declared("ISO-8859-1"), Declared("iso-8859-1"), Declared("Latin1"), Declared("l1"),
+        Declared("ISO_8859-1"), Declared("ISO8859_1"), Declared("IBM819"),
+        std::string("<?xml version='1.0' encoding='iso-8859-1'?>"),
+        std::string("<?xml\tversion = \"1.0\"\r\n  encoding\t=\n'ISO-8859-1'  standalone='no' ?>"),
+        // No declaration, or one without an encoding: CAF files are written that way.
+        std::string(), std::string("<?xml version=\"1.0\"?>"),
+        std::string("<?xml version='1.0' standalone='yes'?>"),
+        std::string("<?xml-stylesheet href='x' encoding='UTF-16'?>")}) {
+    // The declaration is kept as written: the parser reads held text as UTF-8 whatever it names.
+    EXPECT_EQ(DocumentBytesToUtf8(head + body), head + expected) << head;
+  }
+  // At most twice the input.
+  EXPECT_EQ(DocumentBytesToUtf8(std::string(1000, '\xE9')), Latin1ToUtf8(Bytes(1000, 0xE9)));
+  EXPECT_EQ(DocumentBytesToUtf8(std::string(1000, '\xE9')).size(), 2000u);
+}
+
+TEST(DocumentBytes, Windows1252SpecialsAndItsUndefinedBytes) {
+  const std::string specials =
+      "\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E\x91\x92\x93\x94\x95\x96\x97\x98\x99"
+      "\x9A\x9B\x9C\x9E\x9F";
+  const std::string expected = "€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ";
+  for (const char* name : {"windows-1252", "WINDOWS-1252", "Cp1252", "cp1252"}) {
+    const std::string head = Declared(name);
+    EXPECT_EQ(DocumentBytesToUtf8(head + "<a>" + specials + " N\xB0 Larra\xEDn</a>"),
+              head + "<a>" + expected + " N° Larraín</a>")
+        << name;
+  }
+  const std::string head = Declared("windows-1252");
+  for (const char undefined : {'\x81', '\x8D', '\x8F', '\x90', '\x9D'}) {
+    const std::string text = head + "<a>\x80" + undefined + "</a>";
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(undefined));
+    EXPECT_EQ(ErrorOf(text), "el byte " + std::string(hex) + " en la posición " +
+                                 std::to_string(head.size() + 4) +
+                                 " no es válido en la codificación windows-1252");
+  }
+  // At most three times the input.
+  EXPECT_EQ(DocumentBytesToUtf8(head + std::string(1000, '\x80')).size(), head.size() + 3000);
+}
+
+TEST(DocumentBytes, RefusesWhatItCannotReadNamingTheEncoding) {
+  EXPECT_EQ(ErrorOf(Declared("UTF-16") + "<a>\xE9</a>"), "la codificación UTF-16 no se admite");
+  EXPECT_EQ(ErrorOf("<?xml version='1.0' encoding='Shift_JIS'?><a>\x82\xA0</a>"),
+            "la codificación Shift_JIS no se admite");
+  // Files in a wide encoding, told by their first bytes.
+  EXPECT_EQ(ErrorOf("\xFF\xFE<\0?\0"sv), "la codificación UTF-16 no se admite");
+  EXPECT_EQ(ErrorOf("\0<\0?\0x\0m\0l"sv), "la codificación UTF-16 no se admite");
+  EXPECT_EQ(ErrorOf("<\0\0\0?\0\0\0"sv), "la codificación UTF-32 no se admite");
+  // A byte the declared encoding does not have, with where it is.
+  const std::string ascii = Declared("us-ascii");
+  EXPECT_EQ(ErrorOf(ascii + "<a>\xC3\xA9\xE9</a>"),
+            "el byte 0xC3 en la posición " + std::to_string(ascii.size() + 3) +
+                " no es válido en la codificación us-ascii");
+  const std::string utf8 = Declared("UTF-8");
+  EXPECT_EQ(ErrorOf(utf8 + "<a>é\xE9</a>"), "el byte 0xE9 en la posición " +
+                                                std::to_string(utf8.size() + 5) +
+                                                " no es válido en la codificación UTF-8");
+  // A byte order mark says UTF-8 whatever the declaration says.
+  EXPECT_EQ(ErrorOf("\xEF\xBB\xBF" + Declared("ISO-8859-1") + "\xE9"),
+            "el byte 0xE9 en la posición " + std::to_string(3 + Declared("ISO-8859-1").size()) +
+                " no es válido en la codificación UTF-8");
 }
 
 }  // namespace

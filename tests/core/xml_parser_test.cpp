@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <quarlo/error.hpp>
 #include <string>
 
 #include "core/selector.hpp"
 #include "core/xml.hpp"
+#include "core/xml_document.hpp"
 #include "support/hostile_server.hpp"
 
 namespace QuarloCliente::detail {
@@ -143,6 +145,45 @@ TEST(ReusedParser, KeepsTheSizeLimitsForTextsWithinThem) {
   EXPECT_EQ(TextAt(ParseNetworkXml(beyond), "R").size(), 12000000u);
   EXPECT_EQ(TextAt(ParseHeldXml(beyond), "R").size(), 12000000u);
   EXPECT_EQ(ResultOfAnOrdinaryAnswer(), "0");
+}
+
+std::string TextIn(const XmlDocument& document, std::string_view name) {
+  const xmlNode* node =
+      SelectFirstElement(XmlDocumentAccess::Doc(document), "//" + std::string(name));
+  return node == nullptr ? "<none>" : NodeText(node);
+}
+
+TEST(XmlDocumentParse, ReadsTextByTheEncodingItsDeclarationNames) {
+  const struct {
+    std::string text;
+    std::string value;
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><N>Larra\xEDn N\xB0</N></R>",
+       "Larraín N°"},
+      {"<?xml version='1.0' encoding='Windows-1252'?><R><N>\x93\x80 5\x94 \xF1</N></R>", "“€ 5” ñ"},
+      {"<R><N>Corporaci\xF3n</N></R>", "Corporación"},
+      // Valid UTF-8 is UTF-8 whatever the declaration says.
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><N>Ñuñoa</N></R>", "Ñuñoa"},
+  };
+  for (const auto& [text, value] : cases) {
+    const XmlDocument document = XmlDocument::Parse(text);
+    EXPECT_EQ(TextIn(document, "N"), value) << text;
+    EXPECT_EQ(TextIn(XmlDocument::Parse(Bytes(text.begin(), text.end())), "N"), value) << text;
+    // The declaration is kept as written; the content is UTF-8.
+    EXPECT_EQ(XmlDocument::Parse(document.Xml()).Xml(), document.Xml());
+    EXPECT_NE(document.Xml().find(value), std::string::npos);
+  }
+  EXPECT_TRUE(XmlDocument::Parse("no es XML: \xE9").IsEmpty());
+  try {
+    XmlDocument::Parse("<?xml version='1.0' encoding='UTF-16'?><R>\xE9</R>");
+    ADD_FAILURE() << "UTF-16";
+  } catch (const Error& error) {
+    EXPECT_STREQ(error.what(), "la codificación UTF-16 no se admite");
+  }
+  // The decoded text is held to the same rules as any other.
+  EXPECT_THROW(XmlDocument::Parse("<?xml version='1.0' encoding='ISO-8859-1'?>"
+                                  "<!DOCTYPE R [<!ENTITY e 'x'>]><R>\xE9&e;</R>"),
+               EntitiesRefused);
 }
 
 }  // namespace

@@ -65,8 +65,9 @@ TEST_F(QueryTest, LeadingZeroOfTheServiceIndicatorIsDroppedOnce) {
 }
 
 TEST_F(QueryTest, DocumentRetrievalFailuresLeaveTheEmptyHolder) {
-  const std::string sinEspacio =
-      "<DTE xmlns=\"\" version=\"1.0\"><Documento ID=\"A\"><Encabezado/></Documento></DTE>";
+  // A DTE without namespace is read as in the SII's; one in another namespace is not a DTE.
+  const std::string otroEspacio =
+      "<DTE xmlns=\"urn:otro\" version=\"1.0\"><Documento ID=\"A\"><Encabezado/></Documento></DTE>";
   const struct {
     std::string data;
     std::string descripcion;
@@ -75,7 +76,7 @@ TEST_F(QueryTest, DocumentRetrievalFailuresLeaveTheEmptyHolder) {
       {testing::ReadTestData("factura_33.xml"),
        "Xml con formato desconocido, no corresponde a un DTE o una Boleta."},
       {Envelope("EnvioDTE", ""), "el XML recuperado no contiene un elemento DTE"},
-      {Envelope("EnvioDTE", sinEspacio), "el elemento raíz DTE no está en el espacio de nombres"},
+      {Envelope("EnvioDTE", otroEspacio), "el elemento raíz DTE no está en el espacio de nombres"},
   };
   for (const auto& c : cases) {
     if (c.data == "?") {

@@ -123,7 +123,7 @@ TEST(WildEnvelopeTest, EnvioDteGivesItsThreeSignedDocumentsWithMatchingTeds) {
   for (const auto& envio : {LeerEnvioDte(raw), LeerEnvioDte(AsBytes(raw))}) {
     ASSERT_NE(envio, nullptr);
     EXPECT_EQ(envio->ID, "SetDoc");
-    EXPECT_EQ(envio->Caratula.RutEmisor, "76123457-3");
+    EXPECT_EQ(envio->Caratula.RutEmisor, "76123457-9");
     ASSERT_EQ(envio->Caratula.SubTotDTE.size(), 2u);
     EXPECT_EQ(envio->Caratula.SubTotDTE[1].TpoDTE, 61);
     ASSERT_EQ(envio->DTE.size(), 3u);

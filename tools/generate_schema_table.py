@@ -5,7 +5,10 @@ The binding model inserts elements in schema order and checks values against the
 simple types; this script turns the XSD files into the C++ table that holds those facts, so the
 build needs neither Python nor the schema files. Run it again whenever the schemas change:
 
-    python3 tools/generate_schema_table.py ../shared/sii-schemas src/binding/schema_table.inc
+    python3 tools/generate_schema_table.py [SCHEMA_FOLDER OUTPUT]
+
+The folder defaults to the repository's schemas/sii/ and the output to
+src/binding/schema_table.inc, both found from this script's own location.
 
 Only the constructs the SII schemas use are understood (sequence, choice, element refs, named
 and anonymous types, simpleContent extensions, restriction facets); anything else stops the
@@ -449,11 +452,20 @@ def write_table(builder, out):
     out.write("\n".join(lines))
 
 
+# The repository root, so the defaults hold whatever the caller's working directory.
+REPO_ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DEFAULT_FOLDER = os.path.join(REPO_ROOT, "schemas", "sii")
+DEFAULT_OUTPUT = os.path.join(REPO_ROOT, "src", "binding", "schema_table.inc")
+
+
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) == 1:
+        folder, output = DEFAULT_FOLDER, DEFAULT_OUTPUT
+    elif len(argv) == 3:
+        folder, output = argv[1], argv[2]
+    else:
         sys.stderr.write(__doc__)
         return 2
-    folder, output = argv[1], argv[2]
     builder = Builder()
     try:
         for root in ROOTS:

@@ -51,7 +51,6 @@ TEST_F(BoletaSubmissionTest, SendsTheSerialisersUtf8WithTheTotalInTheStamp) {
 }
 
 TEST_F(BoletaSubmissionTest, ContentValidatesInsideAnEnvelopeOnceStamped) {
-  QUARLO_SKIP_WITHOUT_SII_SCHEMAS();
   boleta_->Documento()->Detalle(2)->SetNmbItem("Empanada “especial” 2×1 €");
   servicio_.EnviarDocumentoBoleta(boleta_, "T", "f", 1, 2);
   const auto check = testing::ValidateSiiDocument(

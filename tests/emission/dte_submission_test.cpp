@@ -119,7 +119,6 @@ TEST_F(DteSubmissionTest, Latin1TakesOneByteAndOtherCharactersBecomeReferences) 
 }
 
 TEST_F(DteSubmissionTest, ContentOfEachFormValidatesOnceStamped) {
-  QUARLO_SKIP_WITHOUT_SII_SCHEMAS();
   const std::pair<const char*, const char*> forms[] = {
       {"factura_33.xml", "33"}, {"liquidacion_43.xml", "43"}, {"exportacion_110.xml", "110"}};
   factura_->Documento()->Detalle(2)->SetNmbItem("Fierro “A630” 12 mm €");

@@ -151,7 +151,6 @@ TEST(SandboxEmission, StampsTheExportAndLiquidacionFormsFromTheirOwnFields) {
 }
 
 TEST(SandboxEmission, StoresDocumentsTheSiiSchemaAccepts) {
-  QUARLO_SKIP_WITHOUT_SII_SCHEMAS();
   const Sandbox sandbox;
   LoadCaf(sandbox, kIssuer, 33, 1, 10);
   LoadCaf(sandbox, kBoletaIssuer, 39, 1, 10);

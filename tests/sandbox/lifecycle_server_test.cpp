@@ -338,7 +338,6 @@ TEST_F(SandboxLifecycle, GeneratesTheDaysFolioReportFromStoredBoletasAndVoidedRa
                                                            {"AutoConfirm", "True"}}))
                 .status,
             400);
-  QUARLO_SKIP_WITHOUT_SII_SCHEMAS();
   const auto valid = QuarloCliente::testing::ValidateSiiDocument(
       report.body, QuarloCliente::testing::SiiRoot::ConsumoFolios);
   EXPECT_TRUE(valid.valid) << valid.errors;

@@ -294,7 +294,6 @@ SchemaResult Invalid(std::string errors) {
 }
 
 SchemaResult Validate(std::string_view xml_utf8, std::string_view schema_file) {
-  if (!SiiSchemasDir()) return Invalid(SiiSchemasMissingMessage());
   const fs::path schema_path = SiiSchemaPath(schema_file);
   if (!fs::is_regular_file(schema_path)) {
     return Invalid("schema not found: " + schema_path.string());
@@ -333,17 +332,14 @@ SchemaResult Validate(std::string_view xml_utf8, std::string_view schema_file) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> SiiSchemasDir() {
+std::filesystem::path SiiSchemaFolder() {
   const fs::path dir = fs::path(QUARLO_SII_SCHEMAS_DIR).lexically_normal();
   std::error_code ec;
-  if (!fs::is_directory(dir, ec)) return std::nullopt;
+  if (!fs::is_directory(dir, ec)) {
+    throw std::runtime_error("SII schema folder not found: " + dir.string() +
+                             " (the repository keeps the schemas in schemas/sii/)");
+  }
   return dir;
-}
-
-std::string SiiSchemasMissingMessage() {
-  return "SII schemas not found at " +
-         fs::path(QUARLO_SII_SCHEMAS_DIR).lexically_normal().string() +
-         "; skipping schema validation";
 }
 
 std::string ReadTestData(std::string_view file_name) {
@@ -351,10 +347,9 @@ std::string ReadTestData(std::string_view file_name) {
 }
 
 std::filesystem::path SiiSchemaPath(std::string_view schema_file) {
-  const std::optional<fs::path> dir = SiiSchemasDir();
-  if (!dir) throw std::runtime_error(SiiSchemasMissingMessage());
-  if (!NeedsPatchedCopy(schema_file)) return *dir / schema_file;
-  static const PatchedSchemaCopy copy(*dir);
+  const fs::path dir = SiiSchemaFolder();
+  if (!NeedsPatchedCopy(schema_file)) return dir / schema_file;
+  static const PatchedSchemaCopy copy(dir);
   return copy.dir() / schema_file;
 }
 

@@ -1,29 +1,18 @@
 #pragma once
 
-// Conformance checks of documents against the SII's published XML schemas. The schemas are not
-// part of the repository: they are read from QUARLO_SII_SCHEMAS_DIR, and a test that needs them
-// starts with QUARLO_SKIP_WITHOUT_SII_SCHEMAS() so that it skips, saying why, when they are absent.
+// Conformance checks of documents against the SII's published XML schemas, which the repository
+// carries in schemas/sii/ (QUARLO_SII_SCHEMAS_DIR). A missing folder or file is a failure of the
+// test that needs it, never a reason to skip: a check that quietly stops checking hides faults.
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace QuarloCliente::testing {
 
-// The SII schema folder named at build time, or std::nullopt when that folder does not exist.
-std::optional<std::filesystem::path> SiiSchemasDir();
-
-// The reason given when a test skips for want of the SII schema folder.
-std::string SiiSchemasMissingMessage();
-
-// Skips the calling test (gtest must be included) when the SII schema folder is absent.
-#define QUARLO_SKIP_WITHOUT_SII_SCHEMAS()                                   \
-  do {                                                                      \
-    if (!::QuarloCliente::testing::SiiSchemasDir()) {                       \
-      GTEST_SKIP() << ::QuarloCliente::testing::SiiSchemasMissingMessage(); \
-    }                                                                       \
-  } while (false)
+// The SII schema folder named at build time; throws std::runtime_error naming the path when that
+// folder does not exist.
+std::filesystem::path SiiSchemaFolder();
 
 // The contents of one file of tests/data/; throws std::runtime_error when it cannot be read.
 std::string ReadTestData(std::string_view file_name);

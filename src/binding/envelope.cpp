@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "binding/value_check.hpp"
+#include "core/document_bytes.hpp"
 #include "core/numbers.hpp"
 #include "core/selector.hpp"
 #include "core/xml.hpp"
@@ -19,12 +20,6 @@ namespace {
 using detail::View;
 
 constexpr std::string_view kSiiDte = "http://www.sii.cl/SiiDte";
-
-// The envelope's bytes as the UTF-8 text they stand for; the one place where the envelope's
-// encoding is decided.
-std::string EnvelopeUtf8(std::string_view bytes) {
-  return std::string(bytes);
-}
 
 // What tells the two envelopes apart: their root, the most documents their schema admits, and
 // whether those documents are boletas.
@@ -221,7 +216,7 @@ template <class Documento>
 std::shared_ptr<EnvioBinding<Documento>> ReadEnvelope(
     std::string_view bytes, const EnvelopeKind& kind,
     const std::shared_ptr<BindingContext>& context) {
-  const std::string text = EnvelopeUtf8(bytes);
+  const std::string text = detail::DocumentBytesToUtf8(bytes);
   const detail::XmlDocPtr doc = detail::ParseHeldXml(text);
   const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
   if (root == nullptr) throw Error("el texto no es un documento XML bien formado");

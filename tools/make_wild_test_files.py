@@ -225,7 +225,7 @@ def boleta(folio, date, emisor, items, stamp):
             el("Emisor", [el("RUTEmisor", emisor.rut), el("RznSocEmisor", emisor.name),
                           el("GiroEmisor", emisor.giro), el("DirOrigen", emisor.address),
                           el("CmnaOrigen", emisor.comuna), el("CiudadOrigen", "Santiago")]),
-            el("Receptor", [el("RUTRecep", final)]),
+            el("Receptor", [el("RUTRecep", final), el("RznSocRecep", "Consumidor final")]),
             el("Totales", [el("MntNeto", str(neto)), el("IVA", str(total - neto)),
                            el("MntTotal", str(total))]),
         ]),

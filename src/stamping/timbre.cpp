@@ -1,0 +1,135 @@
+#include <quarlo/error.hpp>
+#include <quarlo/timbre.hpp>
+
+#include "binding/node.hpp"
+#include "core/base64.hpp"
+#include "stamping/caf_data.hpp"
+#include "stamping/compact_xml.hpp"
+#include "stamping/rsa.hpp"
+
+namespace QuarloCliente {
+namespace {
+
+using detail::ElementNodes;
+
+// RSR and IT1 hold at most 40 characters, the start of the document's texts.
+constexpr std::size_t kStampedNameLength = 40;
+
+[[noreturn]] void Refuse(const std::string& description) {
+  throw Error("No se puede timbrar: " + description);
+}
+
+// The DD values taken from the document, as they go into the TED.
+struct DdValues {
+  std::string re, td, f, fe, rr, rsr, mnt, it1, tsted;
+};
+
+std::string Stamped(const std::string& text, std::size_t limit = std::string::npos) {
+  const std::string safe = detail::IsoSafeText(text);
+  return limit == std::string::npos ? safe : detail::FirstCharacters(safe, limit);
+}
+
+template <class Forma>
+DdValues ReadDocument(const FormaDte<Forma>& form, const BindingDateTime& momento) {
+  DdValues v;
+  v.re = Stamped(form.Get("Encabezado/Emisor/RUTEmisor"));
+  v.td = Stamped(form.Get("Encabezado/IdDoc/TipoDTE"));
+  v.f = Stamped(form.Get("Encabezado/IdDoc/Folio"));
+  // A loaded issue date may carry a time zone; the stamp holds the date alone.
+  v.fe = Stamped(form.Get("Encabezado/IdDoc/FchEmis").substr(0, 10));
+  v.rr = Stamped(form.Get("Encabezado/Receptor/RUTRecep"));
+  const std::string receiverName = "Encabezado/Receptor/RznSocRecep";
+  v.rsr = form.Has(receiverName) ? Stamped(form.Get(receiverName), kStampedNameLength) : "";
+  v.mnt = Stamped(form.Get("Encabezado/Totales/MntTotal"));
+  v.it1 = Stamped(form.Get("Detalle/NmbItem"), kStampedNameLength);
+  v.tsted = momento.Format("s");
+  return v;
+}
+
+void CheckCaf(const DdValues& v, const detail::ArchivoCafDatos& caf) {
+  if (!caf.clavePrivada) Refuse("el CAF no contiene la clave privada RSASK");
+  if (v.re != caf.rutEmisor) Refuse("el RUT emisor del documento no es el del CAF");
+  if (v.td != std::to_string(caf.tipoDte)) {
+    Refuse("el tipo de documento no es el del CAF (" + std::to_string(caf.tipoDte) + ")");
+  }
+  std::int64_t folio = 0;
+  try {
+    folio = std::stoll(v.f);
+  } catch (const std::exception&) {
+    Refuse("el folio del documento no es un número");
+  }
+  if (folio < caf.desde || folio > caf.hasta) {
+    Refuse("el folio " + v.f + " está fuera del rango del CAF (" + std::to_string(caf.desde) + "-" +
+           std::to_string(caf.hasta) + ")");
+  }
+}
+
+std::string DdXml(const DdValues& v, const detail::ArchivoCafDatos& caf) {
+  using detail::TextElement;
+  return "<DD>" + TextElement("RE", v.re) + TextElement("TD", v.td) + TextElement("F", v.f) +
+         TextElement("FE", v.fe) + TextElement("RR", v.rr) + TextElement("RSR", v.rsr) +
+         TextElement("MNT", v.mnt) + TextElement("IT1", v.it1) + caf.cafXml +
+         TextElement("TSTED", v.tsted) + "</DD>";
+}
+
+template <class Forma>
+void WriteCaf(TedDte<Forma>& ted, const detail::ArchivoCafDatos& caf) {
+  BindingElement cafElement(ElementNodes::EnsureChild(ted, "DD/CAF"));
+  cafElement.SetAttribute("version", "1.0");
+  BindingElement da(ElementNodes::EnsureChild(cafElement, "DA"));
+  da.Set("RE", caf.rutEmisor).Set("RS", caf.razonSocial).Set("TD", std::to_string(caf.tipoDte));
+  da.Set("RNG/D", std::to_string(caf.desde)).Set("RNG/H", std::to_string(caf.hasta));
+  da.Set("FA", caf.fechaAutorizacion);
+  BindingElement rsapk(ElementNodes::ReplaceChild(da, "RSAPK"));
+  rsapk.Set("M", caf.moduloBase64).Set("E", caf.exponenteBase64);
+  da.Set("IDK", std::to_string(caf.idk));
+  BindingElement frma(ElementNodes::EnsureChild(cafElement, "FRMA"));
+  frma.SetText(caf.firmaCaf).SetAttribute("algoritmo", "SHA1withRSA");
+}
+
+template <class Forma>
+void WriteTed(FormaDte<Forma>& form, const DdValues& v, const detail::ArchivoCafDatos& caf,
+              const std::string& frmt, const BindingDateTime& momento) {
+  TedDte<Forma> ted(ElementNodes::EnsureChild(form, "TED"));
+  ted.SetVersion("1.0");
+  BindingElement dd(ElementNodes::EnsureChild(ted, "DD"));
+  dd.Set("RE", v.re).Set("TD", v.td).Set("F", v.f).Set("FE", v.fe).Set("RR", v.rr);
+  dd.Set("RSR", v.rsr).Set("MNT", v.mnt).Set("IT1", v.it1);
+  WriteCaf(ted, caf);
+  dd.Set("TSTED", v.tsted);
+  BindingElement firma(ElementNodes::EnsureChild(ted, "FRMT"));
+  firma.SetText(frmt).SetAttribute("algoritmo", "SHA1withRSA");
+  form.SetTmstFirma(momento);
+}
+
+// Everything that can refuse happens before the first write, so a refused stamp leaves the
+// document as it was.
+template <class Forma>
+std::string Stamp(FormaDte<Forma>& form, const ArchivoCaf& archivo,
+                  const BindingDateTime& momento) {
+  const detail::ArchivoCafDatos& caf = archivo.Datos();
+  const DdValues values = ReadDocument(form, momento);
+  CheckCaf(values, caf);
+  const std::string dd = DdXml(values, caf);
+  const std::string frmt =
+      detail::EncodeBase64(detail::SignSha1(caf.clavePrivada.get(), detail::SignedBytes(dd)));
+  WriteTed(form, values, caf, frmt, momento);
+  return "<TED version=\"1.0\">" + dd + "<FRMT algoritmo=\"SHA1withRSA\">" + frmt + "</FRMT></TED>";
+}
+
+}  // namespace
+
+std::string TimbrarDte(DteDocumentBinding& documento, const ArchivoCaf& caf,
+                       const BindingDateTime& momento) {
+  if (auto form = documento.Documento()) return Stamp(*form, caf, momento);
+  if (auto form = documento.Exportaciones()) return Stamp(*form, caf, momento);
+  if (auto form = documento.Liquidacion()) return Stamp(*form, caf, momento);
+  Refuse("el DTE no tiene Documento, Exportaciones ni Liquidacion");
+}
+
+std::string TimbrarBoleta(BoletaDocumentBinding& documento, const ArchivoCaf& caf,
+                          const BindingDateTime& momento) {
+  return Stamp(*documento.Documento(), caf, momento);
+}
+
+}  // namespace QuarloCliente

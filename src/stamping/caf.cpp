@@ -80,21 +80,6 @@ void ReadPrivateKey(const xmlNode* autorizacion, ArchivoCafDatos& caf) {
   }
 }
 
-// SII files are ISO-8859-1 without saying so; such bytes are not well-formed UTF-8 and are read
-// a second time as ISO-8859-1.
-XmlDocPtr ParseCafBytes(const Bytes& bytes) {
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (XmlDocPtr doc = ParseNetworkXml(text)) return doc;
-  return ParseHeldXml(Latin1ToUtf8(bytes));
-}
-
-ArchivoCafDatos ReadParsed(const XmlDocPtr& doc) {
-  const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-  if (root == nullptr) Refuse("no es un documento XML");
-  if (View(root->name) != "AUTORIZACION") Refuse("no es un documento AUTORIZACION");
-  return ReadCafFile(root);
-}
-
 }  // namespace
 
 ArchivoCafDatos ReadCafElement(const xmlNode* caf) {
@@ -107,22 +92,41 @@ ArchivoCafDatos ReadCafElement(const xmlNode* caf) {
   return datos;
 }
 
-ArchivoCafDatos ReadCafFile(const xmlNode* autorizacion) {
-  ArchivoCafDatos datos = ReadCafElement(ChildElement(autorizacion, "CAF"));
-  ReadPrivateKey(autorizacion, datos);
+XmlDocPtr ParseCafBytes(const Bytes& bytes) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (XmlDocPtr doc = ParseNetworkXml(text)) return doc;
+  return ParseHeldXml(Latin1ToUtf8(bytes));
+}
+
+ArchivoCafDatos ReadCafDocument(const xmlDoc* doc) {
+  const xmlNode* root = doc ? xmlDocGetRootElement(doc) : nullptr;
+  if (root == nullptr) Refuse("no es un documento XML");
+  if (View(root->name) != "AUTORIZACION") Refuse("no es un documento AUTORIZACION");
+  ArchivoCafDatos datos = ReadCafElement(ChildElement(root, "CAF"));
+  ReadPrivateKey(root, datos);
   return datos;
+}
+
+bool CafSignedBy(const xmlNode* caf, EVP_PKEY* authority) {
+  const xmlNode* da = ChildElement(caf, "DA");
+  if (da == nullptr || authority == nullptr) return false;
+  try {
+    return VerifySha1(authority, SignedBytes(CompactXml(da)), DecodeBase64(ChildText(caf, "FRMA")));
+  } catch (const Error&) {
+    return false;  // FRMA is not Base64
+  }
 }
 
 }  // namespace detail
 
 ArchivoCaf ArchivoCaf::DesdeTexto(std::string_view texto) {
   const detail::XmlDocPtr doc = detail::ParseHeldXml(texto);
-  return ArchivoCaf(std::make_unique<detail::ArchivoCafDatos>(detail::ReadParsed(doc)));
+  return ArchivoCaf(std::make_unique<detail::ArchivoCafDatos>(detail::ReadCafDocument(doc.get())));
 }
 
 ArchivoCaf ArchivoCaf::DesdeBytes(const Bytes& bytes) {
   const detail::XmlDocPtr doc = detail::ParseCafBytes(bytes);
-  return ArchivoCaf(std::make_unique<detail::ArchivoCafDatos>(detail::ReadParsed(doc)));
+  return ArchivoCaf(std::make_unique<detail::ArchivoCafDatos>(detail::ReadCafDocument(doc.get())));
 }
 
 ArchivoCaf::ArchivoCaf(std::unique_ptr<detail::ArchivoCafDatos> datos) : datos_(std::move(datos)) {}
@@ -179,15 +183,7 @@ const std::string& ArchivoCaf::CafXml() const {
 bool ArchivoCaf::FirmadoPor(std::string_view clavePublicaAutoridadPem) const {
   const detail::PkeyPtr key = detail::ReadPublicKeyPem(clavePublicaAutoridadPem);
   const detail::XmlDocPtr doc = detail::ParseHeldXml(datos_->cafXml);
-  const xmlNode* caf = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-  const xmlNode* da = detail::ChildElement(caf, "DA");
-  if (!key || da == nullptr) return false;
-  try {
-    const Bytes signature = detail::DecodeBase64(detail::ChildText(caf, "FRMA"));
-    return detail::VerifySha1(key.get(), detail::SignedBytes(detail::CompactXml(da)), signature);
-  } catch (const Error&) {
-    return false;  // FRMA is not Base64
-  }
+  return doc && detail::CafSignedBy(xmlDocGetRootElement(doc.get()), key.get());
 }
 
 std::string ArchivoCaf::ToString() const {

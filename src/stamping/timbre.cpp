@@ -2,51 +2,37 @@
 #include <quarlo/timbre.hpp>
 
 #include "binding/node.hpp"
-#include "core/base64.hpp"
 #include "stamping/caf_data.hpp"
-#include "stamping/compact_xml.hpp"
-#include "stamping/rsa.hpp"
+#include "stamping/ted_signing.hpp"
 
 namespace QuarloCliente {
 namespace {
 
 using detail::ElementNodes;
 
-// RSR and IT1 hold at most 40 characters, the start of the document's texts.
-constexpr std::size_t kStampedNameLength = 40;
-
 [[noreturn]] void Refuse(const std::string& description) {
   throw Error("No se puede timbrar: " + description);
 }
 
-// The DD values taken from the document, as they go into the TED.
-struct DdValues {
-  std::string re, td, f, fe, rr, rsr, mnt, it1, tsted;
-};
-
-std::string Stamped(const std::string& text, std::size_t limit = std::string::npos) {
-  const std::string safe = detail::IsoSafeText(text);
-  return limit == std::string::npos ? safe : detail::FirstCharacters(safe, limit);
-}
-
+// The DD values of the document as they go into the TED, which is also what the binding gets.
 template <class Forma>
-DdValues ReadDocument(const FormaDte<Forma>& form, const BindingDateTime& momento) {
-  DdValues v;
-  v.re = Stamped(form.Get("Encabezado/Emisor/RUTEmisor"));
-  v.td = Stamped(form.Get("Encabezado/IdDoc/TipoDTE"));
-  v.f = Stamped(form.Get("Encabezado/IdDoc/Folio"));
+detail::TedStampValues ReadDocument(const FormaDte<Forma>& form, const BindingDateTime& momento) {
+  detail::TedStampValues v;
+  v.re = form.Get("Encabezado/Emisor/RUTEmisor");
+  v.td = form.Get("Encabezado/IdDoc/TipoDTE");
+  v.f = form.Get("Encabezado/IdDoc/Folio");
   // A loaded issue date may carry a time zone; the stamp holds the date alone.
-  v.fe = Stamped(form.Get("Encabezado/IdDoc/FchEmis").substr(0, 10));
-  v.rr = Stamped(form.Get("Encabezado/Receptor/RUTRecep"));
+  v.fe = form.Get("Encabezado/IdDoc/FchEmis").substr(0, 10);
+  v.rr = form.Get("Encabezado/Receptor/RUTRecep");
   const std::string receiverName = "Encabezado/Receptor/RznSocRecep";
-  v.rsr = form.Has(receiverName) ? Stamped(form.Get(receiverName), kStampedNameLength) : "";
-  v.mnt = Stamped(form.Get("Encabezado/Totales/MntTotal"));
-  v.it1 = Stamped(form.Get("Detalle/NmbItem"), kStampedNameLength);
+  v.rsr = form.Has(receiverName) ? form.Get(receiverName) : "";
+  v.mnt = form.Get("Encabezado/Totales/MntTotal");
+  v.it1 = form.Get("Detalle/NmbItem");
   v.tsted = momento.Format("s");
   return v;
 }
 
-void CheckCaf(const DdValues& v, const detail::ArchivoCafDatos& caf) {
+void CheckCaf(const detail::TedStampValues& v, const detail::ArchivoCafDatos& caf) {
   if (!caf.clavePrivada) Refuse("el CAF no contiene la clave privada RSASK");
   if (v.re != caf.rutEmisor) Refuse("el RUT emisor del documento no es el del CAF");
   if (v.td != std::to_string(caf.tipoDte)) {
@@ -64,12 +50,10 @@ void CheckCaf(const DdValues& v, const detail::ArchivoCafDatos& caf) {
   }
 }
 
-std::string DdXml(const DdValues& v, const detail::ArchivoCafDatos& caf) {
-  using detail::TextElement;
-  return "<DD>" + TextElement("RE", v.re) + TextElement("TD", v.td) + TextElement("F", v.f) +
-         TextElement("FE", v.fe) + TextElement("RR", v.rr) + TextElement("RSR", v.rsr) +
-         TextElement("MNT", v.mnt) + TextElement("IT1", v.it1) + caf.cafXml +
-         TextElement("TSTED", v.tsted) + "</DD>";
+// The FRMT value of a TED text that SignTed wrote.
+std::string FrmtOf(const std::string& ted) {
+  const std::size_t begin = ted.find('>', ted.rfind("<FRMT")) + 1;
+  return ted.substr(begin, ted.rfind("</FRMT>") - begin);
 }
 
 template <class Forma>
@@ -88,8 +72,9 @@ void WriteCaf(TedDte<Forma>& ted, const detail::ArchivoCafDatos& caf) {
 }
 
 template <class Forma>
-void WriteTed(FormaDte<Forma>& form, const DdValues& v, const detail::ArchivoCafDatos& caf,
-              const std::string& frmt, const BindingDateTime& momento) {
+void WriteTed(FormaDte<Forma>& form, const detail::TedStampValues& v,
+              const detail::ArchivoCafDatos& caf, const std::string& frmt,
+              const BindingDateTime& momento) {
   TedDte<Forma> ted(ElementNodes::EnsureChild(form, "TED"));
   ted.SetVersion("1.0");
   BindingElement dd(ElementNodes::EnsureChild(ted, "DD"));
@@ -108,13 +93,12 @@ template <class Forma>
 std::string Stamp(FormaDte<Forma>& form, const ArchivoCaf& archivo,
                   const BindingDateTime& momento) {
   const detail::ArchivoCafDatos& caf = archivo.Datos();
-  const DdValues values = ReadDocument(form, momento);
+  const detail::TedStampValues values = ReadDocument(form, momento);
   CheckCaf(values, caf);
-  const std::string dd = DdXml(values, caf);
-  const std::string frmt =
-      detail::EncodeBase64(detail::SignSha1(caf.clavePrivada.get(), detail::SignedBytes(dd)));
-  WriteTed(form, values, caf, frmt, momento);
-  return "<TED version=\"1.0\">" + dd + "<FRMT algoritmo=\"SHA1withRSA\">" + frmt + "</FRMT></TED>";
+  const std::string ted = detail::SignTed(values, caf.cafXml, caf.clavePrivada.get());
+  // The binding gets the values exactly as signed, read back from the TED.
+  WriteTed(form, detail::ReadTedStamp(ted), caf, FrmtOf(ted), momento);
+  return ted;
 }
 
 }  // namespace

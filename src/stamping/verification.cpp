@@ -50,15 +50,7 @@ Outcome CheckAuthority(const ParsedTed& parsed, std::string_view authorityPem) {
   if (authorityPem.empty()) return std::nullopt;
   const detail::PkeyPtr key = detail::ReadPublicKeyPem(authorityPem);
   if (!key) return "la clave pública de la autoridad no es una clave RSA en PEM";
-  const xmlNode* caf = detail::ChildElement(parsed.dd, "CAF");
-  Bytes frma;
-  try {
-    frma = detail::DecodeBase64(detail::ChildText(caf, "FRMA"));
-  } catch (const Error&) {
-    return "la firma FRMA del CAF no es Base64";
-  }
-  const auto signedBytes = detail::SignedBytes(detail::CompactXml(detail::ChildElement(caf, "DA")));
-  if (!detail::VerifySha1(key.get(), signedBytes, frma)) {
+  if (!detail::CafSignedBy(detail::ChildElement(parsed.dd, "CAF"), key.get())) {
     return "la firma FRMA del CAF no corresponde a la clave de la autoridad";
   }
   return std::nullopt;

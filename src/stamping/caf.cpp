@@ -17,6 +17,13 @@ namespace {
   throw Error("CAF no válido: " + description);
 }
 
+// A CAF file is a few kilobytes; anything far larger is refused before parsing.
+constexpr std::size_t kMaxCafBytes = 256 * 1024;
+
+void CheckSize(std::size_t size) {
+  if (size > kMaxCafBytes) Refuse("el archivo excede el tamaño máximo de 256 KiB");
+}
+
 template <typename Number>
 bool ParseNumber(std::string_view text, Number& value) {
   const std::size_t begin = text.find_first_not_of(" \t\r\n");
@@ -93,6 +100,7 @@ ArchivoCafDatos ReadCafElement(const xmlNode* caf) {
 }
 
 XmlDocPtr ParseCafBytes(const Bytes& bytes) {
+  CheckSize(bytes.size());
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (XmlDocPtr doc = ParseNetworkXml(text)) return doc;
   return ParseHeldXml(Latin1ToUtf8(bytes));
@@ -120,6 +128,7 @@ bool CafSignedBy(const xmlNode* caf, EVP_PKEY* authority) {
 }  // namespace detail
 
 ArchivoCaf ArchivoCaf::DesdeTexto(std::string_view texto) {
+  detail::CheckSize(texto.size());
   const detail::XmlDocPtr doc = detail::ParseHeldXml(texto);
   return ArchivoCaf(std::make_unique<detail::ArchivoCafDatos>(detail::ReadCafDocument(doc.get())));
 }

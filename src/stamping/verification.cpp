@@ -21,7 +21,12 @@ struct ParsedTed {
   const xmlNode* dd = nullptr;
 };
 
+// A TED is about a kilobyte (it must fit in a PDF417 symbol); anything far larger is refused
+// before parsing.
+constexpr std::size_t kMaxTedBytes = 64 * 1024;
+
 Outcome Parse(std::string_view text, ParsedTed& parsed) {
+  if (text.size() > kMaxTedBytes) return "el TED excede el tamaño máximo de 64 KiB";
   parsed.doc = detail::ParseHeldXml(text);
   parsed.ted = parsed.doc ? xmlDocGetRootElement(parsed.doc.get()) : nullptr;
   if (parsed.ted == nullptr) return "el TED no es XML bien formado";

@@ -90,6 +90,7 @@ TEST(ArchivoCafTest, ReadsTheFormsTheSiiHandsOutAndRefusesBrokenOnesSayingWhy) {
 
   EXPECT_NE(CafRefusal("<EnvioDTE/>").find("no es un documento AUTORIZACION"), std::string::npos);
   EXPECT_NE(CafRefusal("no es XML").find("no es un documento XML"), std::string::npos);
+  EXPECT_NE(CafRefusal(text39 + std::string(300 * 1024, ' ')).find("tamaño"), std::string::npos);
   EXPECT_NE(CafRefusal(Replaced(text39, "<H>5000</H>", "<H>4000</H>")).find("invertido"),
             std::string::npos);
   const std::string swapped = Replaced(text39, Rsask(text39), Rsask(text33));
@@ -130,6 +131,7 @@ TEST(VerificarTimbreTest, SandboxStampsVerifyAndEachTamperingNamesItsCheck) {
   EXPECT_FALSE(VerificarTimbre(Replaced(boleta, "<D>4001</D>", "<D>4002</D>")).Valido);
   EXPECT_NE(reason("<TED version=\"1.0\"/>").find("DD"), std::string::npos);
   EXPECT_NE(reason("<DTE/>").find("no es un elemento TED"), std::string::npos);
+  EXPECT_NE(reason(boleta + std::string(70 * 1024, ' ')).find("tamaño"), std::string::npos);
   EXPECT_NE(reason("<!DOCTYPE TED [<!ENTITY x \"1\">]><TED><DD>&x;</DD></TED>").find("XML"),
             std::string::npos);
 

@@ -1,3 +1,4 @@
+#include <charconv>
 #include <quarlo/error.hpp>
 #include <quarlo/timbre.hpp>
 
@@ -39,9 +40,8 @@ void CheckCaf(const detail::TedStampValues& v, const detail::ArchivoCafDatos& ca
     Refuse("el tipo de documento no es el del CAF (" + std::to_string(caf.tipoDte) + ")");
   }
   std::int64_t folio = 0;
-  try {
-    folio = std::stoll(v.f);
-  } catch (const std::exception&) {
+  const auto [end, error] = std::from_chars(v.f.data(), v.f.data() + v.f.size(), folio);
+  if (error != std::errc() || end != v.f.data() + v.f.size()) {
     Refuse("el folio del documento no es un número");
   }
   if (folio < caf.desde || folio > caf.hasta) {

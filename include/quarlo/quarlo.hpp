@@ -4,6 +4,7 @@
 #include <quarlo/acciones.hpp>
 #include <quarlo/binding.hpp>
 #include <quarlo/busqueda.hpp>
+#include <quarlo/caf.hpp>
 #include <quarlo/consultas.hpp>
 #include <quarlo/documentos.hpp>
 #include <quarlo/error.hpp>
@@ -11,5 +12,6 @@
 #include <quarlo/namespaces.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/servicio.hpp>
+#include <quarlo/timbre.hpp>
 #include <quarlo/types.hpp>
 #include <quarlo/xml_document.hpp>

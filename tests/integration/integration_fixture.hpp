@@ -13,7 +13,7 @@
 
 #include "core/charset.hpp"
 #include "crypto/caf.hpp"
-#include "crypto/ted.hpp"
+#include "service/ted.hpp"
 #include "sandbox/image_checks.hpp"
 #include "sandbox_process.hpp"
 #include "sii_schemas.hpp"

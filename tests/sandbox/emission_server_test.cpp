@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "crypto/ted.hpp"
+#include "service/ted.hpp"
 #include "server_harness.hpp"
 
 namespace QuarloSandbox::testing {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "crypto/caf.hpp"
-#include "crypto/ted.hpp"
+#include "service/ted.hpp"
 
 namespace QuarloSandbox::checks {
 

@@ -1,4 +1,4 @@
-#include "crypto/ted.hpp"
+#include "service/ted.hpp"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

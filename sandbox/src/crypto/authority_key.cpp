@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "crypto/caf.hpp"
-#include "crypto/rsa.hpp"
 #include "sandbox_error.hpp"
+#include "stamping/rsa.hpp"
 #include "unique_fd.hpp"
 
 namespace QuarloSandbox {
@@ -25,9 +25,10 @@ constexpr std::size_t kMaxKeyFileSize = 64 * 1024;
 }
 
 AuthorityKey FromPrivatePem(std::string_view pem, const std::string& path) {
-  const detail::PkeyPtr key = detail::ReadPrivateKeyPem(pem);
+  const QuarloCliente::detail::PkeyPtr key = QuarloCliente::detail::ReadPrivateKeyPem(pem);
   if (!key) throw SandboxError(500, "el archivo " + path + " no contiene una clave RSA");
-  return AuthorityKey{detail::PrivateKeyPem(key.get(), false), detail::PublicKeyPem(key.get())};
+  return AuthorityKey{QuarloCliente::detail::PrivateKeyPem(key.get(), false),
+                      QuarloCliente::detail::PublicKeyPem(key.get())};
 }
 
 // nullopt when the file does not exist.
@@ -92,8 +93,10 @@ bool PublishKeyFile(const std::string& path, std::string_view pem) {
 }  // namespace
 
 AuthorityKey AuthorityKey::Generate() {
-  const detail::PkeyPtr key = detail::GenerateRsaKey(kAuthorityKeyBits);
-  return AuthorityKey{detail::PrivateKeyPem(key.get(), false), detail::PublicKeyPem(key.get())};
+  const QuarloCliente::detail::PkeyPtr key =
+      QuarloCliente::detail::GenerateRsaKey(kAuthorityKeyBits);
+  return AuthorityKey{QuarloCliente::detail::PrivateKeyPem(key.get(), false),
+                      QuarloCliente::detail::PublicKeyPem(key.get())};
 }
 
 AuthorityKey AuthorityKey::LoadOrCreate(const std::string& path) {

@@ -7,16 +7,17 @@
 #include "core/base64.hpp"
 #include "core/charset.hpp"
 #include "core/xml.hpp"
-#include "crypto/compact_xml.hpp"
-#include "crypto/rsa.hpp"
 #include "sandbox_error.hpp"
+#include "stamping/caf_data.hpp"
+#include "stamping/compact_xml.hpp"
+#include "stamping/rsa.hpp"
 
 namespace QuarloSandbox {
 namespace {
 
 using QuarloCliente::detail::EncodeBase64;
 using QuarloCliente::detail::XmlDocPtr;
-using namespace detail;
+using namespace QuarloCliente::detail;
 
 // The SII's own CAFs carry 512-bit keys, and the TED must stay small enough for a PDF417
 // symbol: with the CAF's modulus, its FRMA and the TED's FRMT all inside it, 1024-bit CAF keys
@@ -30,15 +31,6 @@ constexpr int kTestIdk = 100;
   throw SandboxError(400, description);
 }
 
-template <typename Number>
-bool ParseNumber(std::string_view text, Number& value) {
-  const std::size_t begin = text.find_first_not_of(" \t\r\n");
-  if (begin == std::string_view::npos) return false;
-  text = text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
-
 std::string DaXml(const Caf& caf) {
   return "<DA>" + TextElement("RE", caf.rutEmisor) + TextElement("RS", caf.razonSocial) +
          TextElement("TD", std::to_string(caf.tipoDte)) + "<RNG>" +
@@ -48,70 +40,12 @@ std::string DaXml(const Caf& caf) {
          TextElement("IDK", std::to_string(caf.idk)) + "</DA>";
 }
 
-// Real CAF files are ISO-8859-1 without saying so in their declaration; such bytes are not
-// well-formed UTF-8, so they are read a second time as ISO-8859-1.
-XmlDocPtr ParseCafBytes(std::string_view bytes) {
-  XmlDocPtr doc = QuarloCliente::detail::ParseNetworkXml(bytes);
-  if (doc) return doc;
-  const std::span<const std::uint8_t> raw(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                          bytes.size());
-  return QuarloCliente::detail::ParseHeldXml(QuarloCliente::detail::Latin1ToUtf8(raw));
-}
-
-// The CAF element of a text holding either <CAF> alone or a whole <AUTORIZACION>.
-xmlNode* CafElement(xmlDoc* doc) {
-  xmlNode* root = xmlDocGetRootElement(doc);
-  if (root == nullptr) return nullptr;
-  return QuarloCliente::detail::View(root->name) == "CAF" ? root : ChildElement(root, "CAF");
-}
-
-QuarloCliente::Bytes DecodeKeyPart(const std::string& base64, const char* what) {
+// The library reads the CAF; its refusals are the client's fault.
+ArchivoCafDatos ReadCaf(const xmlDoc* doc) {
   try {
-    return QuarloCliente::detail::DecodeBase64(base64);
-  } catch (const QuarloCliente::Error&) {
-    Refuse(std::string("el valor ") + what + " de RSAPK del CAF no es Base64");
-  }
-}
-
-void ReadDa(const xmlNode* da, Caf& caf) {
-  caf.rutEmisor = ChildText(da, "RE");
-  caf.razonSocial = ChildText(da, "RS");
-  caf.fechaAutorizacion = ChildText(da, "FA");
-  if (caf.rutEmisor.empty()) Refuse("el CAF no indica el RUT emisor (DA/RE)");
-  if (!ParseNumber(ChildText(da, "TD"), caf.tipoDte) || caf.tipoDte <= 0) {
-    Refuse("el tipo de documento del CAF (DA/TD) no es un número");
-  }
-  const xmlNode* range = ChildElement(da, "RNG");
-  if (!ParseNumber(ChildText(range, "D"), caf.desde) ||
-      !ParseNumber(ChildText(range, "H"), caf.hasta)) {
-    Refuse("el rango de folios del CAF (DA/RNG) no es numérico");
-  }
-  if (caf.desde < 1 || caf.hasta < caf.desde) Refuse("el rango de folios del CAF no es válido");
-  const std::string idk = ChildText(da, "IDK");
-  if (!idk.empty() && !ParseNumber(idk, caf.idk)) Refuse("el IDK del CAF no es un número");
-  const xmlNode* publicKey = ChildElement(da, "RSAPK");
-  caf.modulusBase64 = ChildText(publicKey, "M");
-  caf.exponentBase64 = ChildText(publicKey, "E");
-}
-
-void CheckKeys(const xmlNode* authorization, Caf& caf) {
-  const PkeyPtr published =
-      RsaPublicKey(DecodeKeyPart(caf.modulusBase64, "M"), DecodeKeyPart(caf.exponentBase64, "E"));
-  if (!published) Refuse("el CAF no contiene una clave pública RSA válida en DA/RSAPK");
-  caf.privateKeyPem = ChildText(authorization, "RSASK");
-  if (caf.privateKeyPem.find_first_not_of(" \t\r\n") == std::string::npos) {
-    Refuse("el CAF no contiene la clave privada RSASK");
-  }
-  const PkeyPtr privateKey = ReadPrivateKeyPem(caf.privateKeyPem);
-  if (!privateKey) Refuse("la clave privada RSASK del CAF no es una clave RSA");
-  if (!SamePublicKey(privateKey.get(), published.get())) {
-    Refuse("la clave privada RSASK del CAF no corresponde a su clave pública RSAPK");
-  }
-  // RSAPUBK is optional, but when present it must be the same key again.
-  if (ChildElement(authorization, "RSAPUBK") == nullptr) return;
-  const PkeyPtr pubk = ReadPublicKeyPem(ChildText(authorization, "RSAPUBK"));
-  if (!pubk || !SamePublicKey(pubk.get(), published.get())) {
-    Refuse("la clave RSAPUBK del CAF no corresponde a su clave pública RSAPK");
+    return ReadCafDocument(doc);
+  } catch (const QuarloCliente::Error& error) {
+    Refuse(error.what());
   }
 }
 
@@ -149,39 +83,32 @@ Caf IssueTestCaf(const std::string& rutEmisor, const std::string& razonSocial, i
 }
 
 Caf ParseCaf(std::string_view xml) {
-  const XmlDocPtr doc = ParseCafBytes(xml);
-  if (!doc) Refuse("el CAF no es un documento XML");
-  const xmlNode* authorization = xmlDocGetRootElement(doc.get());
-  if (QuarloCliente::detail::View(authorization->name) != "AUTORIZACION") {
-    Refuse("el CAF no es un documento AUTORIZACION");
-  }
-  const xmlNode* cafElement = ChildElement(authorization, "CAF");
-  const xmlNode* da = ChildElement(cafElement, "DA");
-  if (da == nullptr) Refuse("el CAF no contiene los datos de autorización CAF/DA");
-
+  const XmlDocPtr doc = ParseCafBytes(QuarloCliente::Bytes(xml.begin(), xml.end()));
+  const ArchivoCafDatos datos = ReadCaf(doc.get());
+  if (!datos.clavePrivada) Refuse("el CAF no contiene la clave privada RSASK");
   Caf caf;
-  ReadDa(da, caf);
-  CheckKeys(authorization, caf);
-  caf.cafXml = CompactXml(cafElement);
-  caf.xml = QuarloCliente::detail::SerializeDocument(doc.get(),
-                                                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  caf.rutEmisor = datos.rutEmisor;
+  caf.razonSocial = datos.razonSocial;
+  caf.tipoDte = datos.tipoDte;
+  caf.desde = static_cast<long>(datos.desde);
+  caf.hasta = static_cast<long>(datos.hasta);
+  caf.fechaAutorizacion = datos.fechaAutorizacion;
+  caf.idk = static_cast<int>(datos.idk);
+  caf.modulusBase64 = datos.moduloBase64;
+  caf.exponentBase64 = datos.exponenteBase64;
+  caf.privateKeyPem = PrivateKeyPem(datos.clavePrivada.get(), true);
+  caf.cafXml = datos.cafXml;
+  caf.xml = SerializeDocument(doc.get(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
   return caf;
 }
 
 bool CafSignedBy(const Caf& caf, const AuthorityKey& authority) {
-  const XmlDocPtr doc =
-      QuarloCliente::detail::ParseHeldXml(caf.cafXml.empty() ? caf.xml : caf.cafXml);
-  const xmlNode* cafElement = doc ? CafElement(doc.get()) : nullptr;
-  const xmlNode* da = ChildElement(cafElement, "DA");
-  const PkeyPtr key = ReadPublicKeyPem(authority.publicPem);
-  if (da == nullptr || !key) return false;
-  QuarloCliente::Bytes signature;
-  try {
-    signature = QuarloCliente::detail::DecodeBase64(ChildText(cafElement, "FRMA"));
-  } catch (const QuarloCliente::Error&) {
-    return false;
-  }
-  return VerifySha1(key.get(), SignedBytes(CompactXml(da)), signature);
+  const XmlDocPtr doc = ParseHeldXml(caf.cafXml.empty() ? caf.xml : caf.cafXml);
+  const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+  const xmlNode* cafElement =
+      root != nullptr && View(root->name) == "CAF" ? root : ChildElement(root, "CAF");
+  return QuarloCliente::detail::CafSignedBy(cafElement,
+                                            ReadPublicKeyPem(authority.publicPem).get());
 }
 
 }  // namespace QuarloSandbox

@@ -5,7 +5,7 @@
 
 #include "core/selector.hpp"
 #include "core/xml.hpp"
-#include "crypto/ted.hpp"
+#include "service/ted.hpp"
 #include "sandbox_error.hpp"
 
 namespace QuarloSandbox {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace QuarloSandbox::detail {
+namespace QuarloCliente::detail {
 
 // Signed XML blocks (a CAF's DA, a TED's DD) are signed over one written form of the element:
 // no whitespace between elements, no namespace declarations, "&", "<" and ">" in text (and CR)
@@ -41,4 +41,4 @@ xmlNode* ChildElement(const xmlNode* parent, std::string_view name);
 // The text of the first child element named name, "" when there is none.
 std::string ChildText(const xmlNode* parent, std::string_view name);
 
-}  // namespace QuarloSandbox::detail
+}  // namespace QuarloCliente::detail

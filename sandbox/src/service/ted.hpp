@@ -4,21 +4,13 @@
 #include <string_view>
 
 #include "crypto/caf.hpp"
+#include "stamping/ted_signing.hpp"
 
 namespace QuarloSandbox {
 
-// The values of a TED's DD block, as texts.
-struct TedFields {
-  std::string re;     // issuer RUT
-  std::string td;     // document type
-  std::string f;      // folio
-  std::string fe;     // issue date AAAA-MM-DD
-  std::string rr;     // receiver RUT
-  std::string rsr;    // receiver name (truncated to 40 characters when stamped)
-  std::string mnt;    // total amount
-  std::string it1;    // first item name (truncated to 40 characters when stamped)
-  std::string tsted;  // stamp time AAAA-MM-DDTHH:MM:SS
-};
+// The values of a TED's DD block, as texts (RSR and IT1 cut to 40 characters when stamped).
+// The sandbox stamps and verifies with the library's TED code; these name it in its terms.
+using TedFields = QuarloCliente::detail::TedStampValues;
 
 // The TED element text (UTF-8, no XML declaration): <TED version="1.0"><DD>RE TD F FE RR RSR MNT
 // IT1, the CAF element, TSTED</DD><FRMT algoritmo="SHA1withRSA">...</FRMT></TED>, written

@@ -1,13 +1,11 @@
-#include "crypto/compact_xml.hpp"
+#include "stamping/compact_xml.hpp"
 
 #include "core/charset.hpp"
 #include "core/xml.hpp"
 #include "core/xml_escape.hpp"
 
-namespace QuarloSandbox::detail {
+namespace QuarloCliente::detail {
 namespace {
-
-using QuarloCliente::detail::View;
 
 bool IsTextual(const xmlNode* node) {
   return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
@@ -62,7 +60,7 @@ std::string QualifiedName(const xmlNs* ns, const xmlChar* name) {
 std::string Attributes(const xmlNode* element) {
   std::string out;
   for (const xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
-    const QuarloCliente::detail::XmlCharPtr value(xmlNodeGetContent(attr->children));
+    const XmlCharPtr value(xmlNodeGetContent(attr->children));
     out.append(" ")
         .append(QualifiedName(attr->ns, attr->name))
         .append("=\"")
@@ -95,15 +93,15 @@ void Write(const xmlNode* element, std::string& out) {
 }  // namespace
 
 std::vector<std::uint8_t> SignedBytes(std::string_view compactXml) {
-  return QuarloCliente::detail::Utf8ToLatin1(compactXml);
+  return Utf8ToLatin1(compactXml);
 }
 
 std::string IsoSafeText(std::string_view text) {
-  QuarloCliente::Bytes latin1 = QuarloCliente::detail::Utf8ToLatin1(text);
+  QuarloCliente::Bytes latin1 = Utf8ToLatin1(text);
   for (std::uint8_t& byte : latin1) {
     if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') byte = '?';
   }
-  return QuarloCliente::detail::Latin1ToUtf8(latin1);
+  return Latin1ToUtf8(latin1);
 }
 
 std::string FirstCharacters(const std::string& text, std::size_t limit) {
@@ -118,7 +116,7 @@ std::string FirstCharacters(const std::string& text, std::size_t limit) {
 std::string EscapeXmlText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  QuarloCliente::detail::AppendEscapedXml(out, text, QuarloCliente::detail::EscapeFor::Text);
+  AppendEscapedXml(out, text, EscapeFor::Text);
   return out;
 }
 
@@ -144,7 +142,7 @@ xmlNode* ChildElement(const xmlNode* parent, std::string_view name) {
 }
 
 std::string ChildText(const xmlNode* parent, std::string_view name) {
-  return QuarloCliente::detail::NodeText(ChildElement(parent, name));
+  return NodeText(ChildElement(parent, name));
 }
 
-}  // namespace QuarloSandbox::detail
+}  // namespace QuarloCliente::detail

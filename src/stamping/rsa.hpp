@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace QuarloSandbox::detail {
+namespace QuarloCliente::detail {
 
 struct PkeyFree {
   void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -17,7 +17,7 @@ struct PkeyFree {
 using PkeyPtr = std::unique_ptr<EVP_PKEY, PkeyFree>;
 using ByteView = std::span<const std::uint8_t>;
 
-// A new RSA key pair of the given size (public exponent 65537); throws SandboxError(500, ...)
+// A new RSA key pair of the given size (public exponent 65537); throws Error
 // when OpenSSL cannot make one.
 PkeyPtr GenerateRsaKey(unsigned bits);
 
@@ -43,9 +43,9 @@ std::vector<std::uint8_t> RsaExponent(EVP_PKEY* key);
 // True when both keys have the same modulus and public exponent.
 bool SamePublicKey(EVP_PKEY* a, EVP_PKEY* b);
 
-// The RSA-SHA1 (PKCS#1 v1.5) signature of the data; throws SandboxError(500, ...) on failure.
+// The RSA-SHA1 (PKCS#1 v1.5) signature of the data; throws Error on failure.
 std::vector<std::uint8_t> SignSha1(EVP_PKEY* key, ByteView data);
 // True when the signature is the key's RSA-SHA1 (PKCS#1 v1.5) signature of the data.
 bool VerifySha1(EVP_PKEY* key, ByteView data, ByteView signature);
 
-}  // namespace QuarloSandbox::detail
+}  // namespace QuarloCliente::detail

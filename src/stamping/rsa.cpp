@@ -1,4 +1,4 @@
-#include "crypto/rsa.hpp"
+#include "stamping/rsa.hpp"
 
 #include <openssl/bio.h>
 #include <openssl/bn.h>
@@ -8,10 +8,9 @@
 #include <openssl/pem.h>
 
 #include <climits>
+#include <quarlo/error.hpp>
 
-#include "sandbox_error.hpp"
-
-namespace QuarloSandbox::detail {
+namespace QuarloCliente::detail {
 namespace {
 
 struct BioFree {
@@ -40,10 +39,10 @@ using ParamBldPtr = std::unique_ptr<OSSL_PARAM_BLD, ParamBldFree>;
 using ParamPtr = std::unique_ptr<OSSL_PARAM, ParamFree>;
 
 // OpenSSL keeps a per-thread error queue; a failure left in it would be reported by the next,
-// unrelated call on the same server thread.
+// unrelated call on the same thread.
 [[noreturn]] void Fail(const std::string& what) {
   ERR_clear_error();
-  throw SandboxError(500, what);
+  throw Error(what);
 }
 
 template <typename T>
@@ -187,4 +186,4 @@ bool VerifySha1(EVP_PKEY* key, ByteView data, ByteView signature) {
   return Cleared(valid);
 }
 
-}  // namespace QuarloSandbox::detail
+}  // namespace QuarloCliente::detail

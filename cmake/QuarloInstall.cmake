@@ -16,6 +16,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuarloClienteConfigVersio
                                  COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/QuarloClienteConfig.cmake
               ${PROJECT_BINARY_DIR}/QuarloClienteConfigVersion.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/FindZint.cmake
         DESTINATION ${QUARLO_CMAKE_DIR})
 
 configure_file(${PROJECT_SOURCE_DIR}/cmake/quarlo.pc.in ${PROJECT_BINARY_DIR}/quarlo.pc @ONLY)

@@ -10,6 +10,7 @@
 #include <quarlo/error.hpp>
 #include <quarlo/libros.hpp>
 #include <quarlo/namespaces.hpp>
+#include <quarlo/pdf417.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/servicio.hpp>
 #include <quarlo/timbre.hpp>

@@ -1,10 +1,8 @@
 #include "render/pdf.hpp"
 
 #include <algorithm>
-#include <optional>
 
 #include "render/pdf_canvas.hpp"
-#include "render/png.hpp"
 #include "sandbox_error.hpp"
 
 namespace QuarloSandbox {
@@ -163,12 +161,11 @@ class Renderer {
 
   // The stamp's size on the page, {0, 0} when the document has none.
   Size LoadStamp() {
-    if (doc_.pdf417Png.empty()) return {};
-    const std::optional<detail::Bitmap> image = detail::DecodePng(doc_.pdf417Png);
-    if (!image) throw SandboxError(500, "la imagen del timbre no es un PNG del código PDF417");
-    canvas_.LoadImage(*image);
-    const auto width = static_cast<float>(image->width);
-    const auto height = static_cast<float>(image->height);
+    if (doc_.timbre.rows == 0) return {};
+    const QuarloCliente::detail::MonoImage image = QuarloCliente::detail::DrawPdf417(doc_.timbre);
+    canvas_.LoadImage(image);
+    const auto width = static_cast<float>(image.width);
+    const auto height = static_cast<float>(image.height);
     const float scale =
         std::min({kPointsPerPixel, kStampMaxWidth / width, kStampMaxHeight / height});
     return {width * scale, height * scale};

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "render/barcode.hpp"
+#include "stamping/pdf417_symbol.hpp"
 
 namespace QuarloSandbox {
 
@@ -31,15 +32,15 @@ struct PdfDocument {
   std::string montoNeto;
   std::string iva;
   std::string montoTotal;
-  Bytes pdf417Png;  // the TED's barcode, shown under the totals with the SII's legend
+  // The TED's PDF417 symbol, drawn under the totals with the SII's legend; none without rows.
+  QuarloCliente::detail::Pdf417Modules timbre;
   std::string ambiente;  // "T" adds a visible "certificación" watermark line
 };
 
 // A one-page (more when the lines need it) A4 PDF of the document: the issuer's box with the
 // RUT, type and folio, the receiver, the detail lines, the totals, and the barcode with
-// "Timbre Electrónico SII". The barcode must be a PNG as Pdf417Png makes it (any other image,
-// or a damaged one, is refused rather than handed to libpng). Throws SandboxError(500, ...)
-// when the PDF cannot be made.
+// "Timbre Electrónico SII", drawn as the library's PNG form draws it. Throws
+// SandboxError(500, ...) when the PDF cannot be made.
 Bytes RenderPdf(const PdfDocument& document);
 
 }  // namespace QuarloSandbox

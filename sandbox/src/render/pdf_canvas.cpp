@@ -134,19 +134,9 @@ void PdfCanvas::Box(float x, float y, float width, float height, float lineWidth
   Check();
 }
 
-void PdfCanvas::LoadImage(const Bitmap& image) {
-  // 1-bit DeviceGray, rows padded to whole bytes, 0 for black: the layout PDF image streams use.
-  const auto width = static_cast<std::size_t>(image.width);
-  const std::size_t stride = (width + 7) / 8;
-  std::vector<std::uint8_t> packed(stride * static_cast<std::size_t>(image.height), 0xFF);
-  for (std::size_t y = 0; y < static_cast<std::size_t>(image.height); ++y) {
-    for (std::size_t x = 0; x < width; ++x) {
-      if (image.black[y * width + x] != 0) {
-        std::uint8_t& byte = packed[y * stride + x / 8];
-        byte = static_cast<std::uint8_t>(byte & ~(0x80U >> (x % 8)));
-      }
-    }
-  }
+void PdfCanvas::LoadImage(const QuarloCliente::detail::MonoImage& image) {
+  // The PNG writer's row packing is also the 1-bit DeviceGray layout PDF image streams use.
+  const QuarloCliente::Bytes packed = QuarloCliente::detail::PackMonoRows(image);
   image_ = HPDF_LoadRawImageFromMem(doc_, packed.data(), static_cast<HPDF_UINT>(image.width),
                                     static_cast<HPDF_UINT>(image.height), HPDF_CS_DEVICE_GRAY, 1);
   Check();

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/png.hpp"
+#include "stamping/mono_png.hpp"
 
 namespace QuarloSandbox::detail {
 
@@ -52,7 +52,7 @@ class PdfCanvas {
   void Box(float x, float y, float width, float height, float lineWidth, Rgb colour = {});
 
   // Loads a black-and-white image into the document; the last loaded one is drawn below.
-  void LoadImage(const Bitmap& image);
+  void LoadImage(const QuarloCliente::detail::MonoImage& image);
   // Draws the last loaded image with its lower-left corner at (x, y).
   void DrawImage(float x, float y, float width, float height);
 

@@ -1,5 +1,6 @@
 #include <limits>
 #include <optional>
+#include <quarlo/pdf417.hpp>
 
 #include "crypto/caf.hpp"
 #include "protocol/payload.hpp"
@@ -67,9 +68,10 @@ int DocumentTipo(const IncomingDocument& document) {
 }
 
 std::string Barcode(const std::string& ted, const Submission& s) {
-  const QuarloCliente::Bytes data = IsoBytes(ted);
-  if (s.barcodeType == kBarcodeImage) return Base64(Pdf417Png(data, s.columns, s.level));
-  return IsoBase64(Pdf417FontRows(data, s.columns, s.level));
+  if (s.barcodeType == kBarcodeImage) {
+    return Base64(QuarloCliente::CodigoPdf417Png(ted, s.columns, s.level));
+  }
+  return IsoBase64(Pdf417FontRows(QuarloCliente::DatosPdf417(ted), s.columns, s.level));
 }
 
 // Numbers and stamps the document: the caller's TED when it sent one that holds, else a new

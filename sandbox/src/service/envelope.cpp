@@ -2,11 +2,12 @@
 
 #include <map>
 #include <quarlo/namespaces.hpp>
+#include <quarlo/pdf417.hpp>
 
 #include "protocol/payload.hpp"
 #include "protocol/xml_writer.hpp"
-#include "render/barcode.hpp"
 #include "service/sii_xml.hpp"
+#include "stamping/pdf417_symbol.hpp"
 
 namespace QuarloSandbox {
 
@@ -101,7 +102,7 @@ PdfDocument PrintableDocument(const DocumentRow& d) {
   pdf.montoNeto = TextAt(encabezado, "Totales/MntNeto");
   pdf.iva = TextAt(encabezado, "Totales/IVA");
   pdf.montoTotal = TextAt(encabezado, "Totales/MntTotal");
-  pdf.pdf417Png = Pdf417Png(IsoBytes(d.ted), kPrintedColumns, kPrintedLevel);
+  pdf.timbre = qd::Pdf417Symbol(QuarloCliente::DatosPdf417(d.ted), kPrintedColumns, kPrintedLevel);
   pdf.ambiente = d.key.environment;
   return pdf;
 }

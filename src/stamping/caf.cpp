@@ -3,7 +3,7 @@
 #include <quarlo/error.hpp>
 
 #include "core/base64.hpp"
-#include "core/charset.hpp"
+#include "core/document_bytes.hpp"
 #include "core/xml.hpp"
 #include "stamping/caf_data.hpp"
 #include "stamping/compact_xml.hpp"
@@ -102,8 +102,11 @@ ArchivoCafDatos ReadCafElement(const xmlNode* caf) {
 XmlDocPtr ParseCafBytes(const Bytes& bytes) {
   CheckSize(bytes.size());
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (XmlDocPtr doc = ParseNetworkXml(text)) return doc;
-  return ParseHeldXml(Latin1ToUtf8(bytes));
+  try {
+    return ParseHeldXml(DocumentBytesToUtf8(text));
+  } catch (const Error& e) {
+    Refuse(e.what());  // an encoding the library does not read, or a byte foreign to it
+  }
 }
 
 ArchivoCafDatos ReadCafDocument(const xmlDoc* doc) {

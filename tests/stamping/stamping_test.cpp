@@ -82,6 +82,22 @@ TEST(ArchivoCafTest, ReadsTheFormsTheSiiHandsOutAndRefusesBrokenOnesSayingWhy) {
   EXPECT_EQ(facturas.CafXml().rfind("<CAF version=\"1.0\"><DA><RE>76543210-3</RE>", 0), 0U);
   EXPECT_NE(facturas.ClavePublicaPem().find("BEGIN PUBLIC KEY"), std::string::npos);
 
+  // The same bytes under a declaration that names their encoding, or one the library refuses.
+  Bytes declared = DataBytes("caf_39.xml");
+  const std::string windows = R"(<?xml version="1.0" encoding="windows-1252"?>)";
+  declared.erase(declared.begin(), declared.begin() + 21);
+  declared.insert(declared.begin(), windows.begin(), windows.end());
+  EXPECT_EQ(ArchivoCaf::DesdeBytes(declared).RazonSocial(), boletas.RazonSocial());
+  const std::string utf16 = R"(<?xml version="1.0" encoding="UTF-16"?>)";
+  declared.erase(declared.begin(), declared.begin() + static_cast<long>(windows.size()));
+  declared.insert(declared.begin(), utf16.begin(), utf16.end());
+  try {
+    ArchivoCaf::DesdeBytes(declared);
+    ADD_FAILURE() << "a CAF declared UTF-16 holding Latin-1 bytes was read";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("UTF-16"), std::string::npos) << e.what();
+  }
+
   const std::string text33 = detail::Latin1ToUtf8(DataBytes("caf_33.xml"));
   const std::string text39 = detail::Latin1ToUtf8(DataBytes("caf_39.xml"));
   EXPECT_EQ(ArchivoCaf::DesdeTexto(text33).RazonSocial(), facturas.RazonSocial());

@@ -1,4 +1,5 @@
 #include <quarlo/caf.hpp>
+#include <quarlo/pdf417.hpp>
 #include <quarlo/timbre.hpp>
 
 #include "integration_fixture.hpp"
@@ -55,6 +56,13 @@ TEST_F(TimbreLocal, StampedDocumentsAreAcceptedAndTheServiceKeepsTheStampSent) {
   const std::string storedBoleta = StoredTed(kEmisorBoletas, "39", "3");
   EXPECT_TRUE(VerificarTimbreBoleta(storedBoleta, *boleta).Valido) << storedBoleta;
   EXPECT_EQ(Frmt(storedBoleta), Frmt(tedBoleta));
+
+  // What the point of sale prints offline scans back to the stamp it sent.
+  const auto image = testing::ReadPngWithLibpng(CodigoPdf417Png(tedBoleta));
+  ASSERT_TRUE(image.has_value());
+  const auto scanned = testing::ReadPdf417(*image);
+  ASSERT_TRUE(scanned.has_value());
+  EXPECT_EQ(*scanned, DatosPdf417(tedBoleta));
 }
 
 }  // namespace

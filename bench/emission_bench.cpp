@@ -6,6 +6,7 @@
 #include <quarlo/servicio.hpp>
 #include <string>
 
+#include "bench_documents.hpp"
 #include "core/payload.hpp"
 #include "core/servicio_access.hpp"
 #include "emission/emission.hpp"
@@ -19,32 +20,7 @@ using namespace QuarloCliente;
 
 // A factura with the most detail lines a DTE may hold, Spanish text included.
 std::shared_ptr<DteDocumentBinding> FacturaWithSixtyLines() {
-  auto dte = std::make_shared<DteDocumentBinding>();
-  auto doc = dte->CrearDocumento();
-  doc->SetID("F33T1523");
-  auto enc = doc->Encabezado();
-  enc->IdDoc()
-      ->SetTipoDTE(TipoDTEDocumento::FacturaElectronica)
-      .SetFolio(1523)
-      .SetFchEmis(BindingDateTime::FromDate(2024, 5, 2));
-  enc->Emisor()
-      ->SetRUTEmisor("76543210-3")
-      .Set("RznSoc", "Comercializadora Ñuñoa Ltda.")
-      .Set("GiroEmis", "Venta al por mayor de materiales de construcción")
-      .Set("Acteco", 466301)
-      .Set("DirOrigen", "Av. Irarrázaval 3456")
-      .Set("CmnaOrigen", "Ñuñoa");
-  enc->Receptor()->SetRUTRecep("77214903-4").SetRznSocRecep("Constructora Los Peñascos SpA");
-  enc->Receptor()->Set("GiroRecep", "Construcción").Set("DirRecep", "Av. José Arrieta 8120");
-  for (int line = 1; line <= 60; ++line) {
-    auto detalle = doc->AgregarDetalle();
-    detalle->SetNroLinDet(line).SetNmbItem("Fierro estriado A630 12 mm × 6 m, línea " +
-                                           std::to_string(line));
-    detalle->Set("QtyItem", 20).Set("PrcItem", 7350).Set("MontoItem", 147000);
-  }
-  enc->Totales()->Set("MntNeto", 8820000).Set("TasaIVA", "19").Set("IVA", 1675800);
-  enc->Totales()->SetMntTotal(10495800);
-  return dte;
+  return bench::Factura(60);
 }
 
 detail::SendOptions Options() {

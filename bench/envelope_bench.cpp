@@ -4,6 +4,8 @@
 #include <quarlo/binding.hpp>
 #include <string>
 
+#include "bench_documents.hpp"
+
 namespace {
 
 using namespace QuarloCliente;
@@ -37,31 +39,7 @@ constexpr std::string_view kSignature = R"(<Signature xmlns="http://www.w3.org/2
 // The fixture factura: a stamped DTE of five lines with Spanish text, written as a signer would
 // put it in an envelope (no declaration, its signature appended).
 std::string SignedFactura() {
-  auto dte = std::make_shared<DteDocumentBinding>();
-  auto doc = dte->CrearDocumento();
-  doc->SetID("F33T1523");
-  auto enc = doc->Encabezado();
-  enc->IdDoc()
-      ->SetTipoDTE(TipoDTEDocumento::FacturaElectronica)
-      .SetFolio(1523)
-      .SetFchEmis(BindingDateTime::FromDate(2024, 5, 2));
-  enc->Emisor()
-      ->SetRUTEmisor("76543210-3")
-      .Set("RznSoc", "Comercializadora Ñuñoa Ltda.")
-      .Set("GiroEmis", "Venta al por mayor de materiales de construcción")
-      .Set("Acteco", 466301)
-      .Set("DirOrigen", "Av. Irarrázaval 3456")
-      .Set("CmnaOrigen", "Ñuñoa");
-  enc->Receptor()->SetRUTRecep("77214903-4").SetRznSocRecep("Constructora Los Peñascos SpA");
-  enc->Receptor()->Set("GiroRecep", "Construcción").Set("DirRecep", "Av. José Arrieta 8120");
-  for (int line = 1; line <= 5; ++line) {
-    auto detalle = doc->AgregarDetalle();
-    detalle->SetNroLinDet(line).SetNmbItem("Fierro estriado A630 12 mm × 6 m, línea " +
-                                           std::to_string(line));
-    detalle->Set("QtyItem", 20).Set("PrcItem", 7350).Set("MontoItem", 147000);
-  }
-  enc->Totales()->Set("MntNeto", 735000).Set("TasaIVA", "19").Set("IVA", 139650);
-  enc->Totales()->SetMntTotal(874650);
+  const auto dte = bench::Factura(5);
   std::string xml = dte->ToXml(std::make_shared<BindingContext>(), false);
   return xml.insert(xml.rfind("</DTE>"), kSignature);
 }

@@ -9,6 +9,8 @@
 #include <quarlo/timbre.hpp>
 #include <string>
 
+#include "bench_documents.hpp"
+
 namespace {
 
 using namespace QuarloCliente;
@@ -27,18 +29,9 @@ const ArchivoCaf& FacturaCaf() {
   return caf;
 }
 
-// factura_33.xml (folio 1523) grown to the 60 detail lines a DTE may hold.
+// A factura of the most detail lines a DTE may hold, within the test CAF's range.
 std::shared_ptr<DteDocumentBinding> FacturaWithSixtyLines() {
-  auto dte = std::make_shared<DteDocumentBinding>();
-  dte->Load(ReadData("factura_33.xml"), DefaultBindingContext());
-  auto doc = dte->Documento();
-  for (std::size_t line = doc->Detalles().size() + 1; line <= 60; ++line) {
-    auto detalle = doc->AgregarDetalle();
-    detalle->SetNroLinDet(static_cast<std::int64_t>(line))
-        .SetNmbItem("Fierro estriado A630 12 mm × 6 m, línea " + std::to_string(line));
-    detalle->Set("QtyItem", 20).Set("PrcItem", 7350).Set("MontoItem", 147000);
-  }
-  return dte;
+  return bench::Factura(60);
 }
 
 const BindingDateTime kMomento = BindingDateTime::FromDateTime(2024, 5, 2, 10, 15, 32);

@@ -8,18 +8,15 @@
 #include <string>
 
 #include "emission/emission.hpp"
+#include "fuzz_context.hpp"
 
 namespace {
 
 using namespace QuarloCliente;
 
+// The lenient switches of the low bits; bit 5 also names the SII namespace with a prefix.
 std::shared_ptr<BindingContext> ContextFor(std::uint8_t switches) {
-  auto context = std::make_shared<BindingContext>();
-  context->SetOption(BindingOption::AllowUnknownElements, (switches & 1) != 0);
-  context->SetOption(BindingOption::AllowOutOfOrderElements, (switches & 2) != 0);
-  context->SetOption(BindingOption::TrimValueWhitespace, (switches & 4) != 0);
-  context->SetOption(BindingOption::DeferValueValidation, (switches & 8) != 0);
-  context->SetOption(BindingOption::AllowUnknownAttributes, (switches & 16) != 0);
+  auto context = fuzz::LenientContextFor(switches);
   if ((switches & 32) != 0) context->RegisterNamespace("http://www.sii.cl/SiiDte", "ABCXYZ");
   return context;
 }

@@ -6,6 +6,8 @@
 #include <quarlo/quarlo.hpp>
 #include <string_view>
 
+#include "fuzz_context.hpp"
+
 namespace {
 
 using namespace QuarloCliente;
@@ -13,13 +15,7 @@ using namespace QuarloCliente;
 // A lenient context of the switches, or nullptr (strict) when the byte selects none.
 std::shared_ptr<BindingContext> ContextFor(std::uint8_t switches) {
   if ((switches & 31) == 0) return nullptr;
-  auto context = std::make_shared<BindingContext>();
-  context->SetOption(BindingOption::AllowUnknownElements, (switches & 1) != 0);
-  context->SetOption(BindingOption::AllowOutOfOrderElements, (switches & 2) != 0);
-  context->SetOption(BindingOption::TrimValueWhitespace, (switches & 4) != 0);
-  context->SetOption(BindingOption::DeferValueValidation, (switches & 8) != 0);
-  context->SetOption(BindingOption::AllowUnknownAttributes, (switches & 16) != 0);
-  return context;
+  return fuzz::LenientContextFor(switches);
 }
 
 // Reads the envelope with `read` and writes every document it holds.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/error_of.hpp"
+
 namespace QuarloCliente {
 namespace {
 
@@ -18,14 +20,7 @@ std::vector<std::string> Names(const std::vector<std::shared_ptr<BindingElement>
   return names;
 }
 
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "sin error";
-}
+using testing::ErrorOf;
 
 TEST(BindingElementTest, NewFormHoldsItsMandatoryPartsButNoChoiceOrSignature) {
   auto dte = std::make_shared<DteDocumentBinding>();

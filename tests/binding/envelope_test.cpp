@@ -6,20 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "support/error_of.hpp"
 #include "support/sii_schemas.hpp"
 
 namespace QuarloCliente {
 namespace {
 
-// The description of the Error the action throws, or "sin error".
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "sin error";
-}
+using testing::ErrorOf;
 
 // The text with its first `from` replaced by `to`.
 std::string Replaced(std::string text, std::string_view from, std::string_view to) {

@@ -11,19 +11,13 @@
 
 #include "core/charset.hpp"
 #include "core/fake_signature.hpp"
+#include "support/error_of.hpp"
 #include "support/sii_schemas.hpp"
 
 namespace QuarloCliente {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "sin error";
-}
+using testing::ErrorOf;
 
 std::shared_ptr<BindingContext> Strict() {
   return std::make_shared<BindingContext>();

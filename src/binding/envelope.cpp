@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/library_contexts.hpp"
 #include "binding/value_check.hpp"
 #include "core/document_bytes.hpp"
 #include "core/numbers.hpp"
@@ -30,13 +31,6 @@ struct EnvelopeKind {
 };
 constexpr EnvelopeKind kEnvioDte{"EnvioDTE", 2000, false};
 constexpr EnvelopeKind kEnvioBoleta{"EnvioBOLETA", 500, true};
-
-// The context a document is loaded through when the caller gives none: strict, and never
-// changed, so that no caller's switches reach it.
-const std::shared_ptr<BindingContext>& StrictContext() {
-  static const std::shared_ptr<BindingContext> strict = std::make_shared<BindingContext>();
-  return strict;
-}
 
 // The element's local name.
 std::string NameOf(const xmlNode* node) {
@@ -232,7 +226,7 @@ std::shared_ptr<EnvioBinding<Documento>> ReadEnvelope(
   envio->Caratula = ReadCaratula(caratula);
   std::map<Long, Long> found;
   envio->DTE = LoadDocuments<Documento>(DocumentsOf(set, kind), kind,
-                                        context ? context : StrictContext(), found);
+                                        context ? context : detail::StrictLoadingContext(), found);
   CheckCounts(envio->Caratula.SubTotDTE, std::move(found));
   return envio;
 }

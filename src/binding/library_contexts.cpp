@@ -32,4 +32,10 @@ const std::shared_ptr<BindingContext>& LenientLoadingContext() {
   return context;
 }
 
+const std::shared_ptr<BindingContext>& StrictLoadingContext() {
+  static const std::shared_ptr<BindingContext>& context =
+      Immortal(std::make_shared<BindingContext>());
+  return context;
+}
+
 }  // namespace QuarloCliente::detail

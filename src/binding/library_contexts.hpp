@@ -18,4 +18,8 @@ const std::shared_ptr<BindingContext>& SubmissionContext();
 // prefixes. Made once and never changed afterwards; never null.
 const std::shared_ptr<BindingContext>& LenientLoadingContext();
 
+// The context through which the library loads a document strictly when the caller gives none:
+// every switch off, no prefixes. Made once and never changed afterwards; never null.
+const std::shared_ptr<BindingContext>& StrictLoadingContext();
+
 }  // namespace QuarloCliente::detail

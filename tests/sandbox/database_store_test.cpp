@@ -32,7 +32,7 @@ TEST(SandboxStore, FindsTheLowestFreeFolioAndKeepsUsedFoliosAfterDeletion) {
     for (const std::int64_t folio : {10, 11, 13}) tx.MarkFolioUsed("T", "1-9", 33, folio);
     tx.MarkFolioUsed("P", "1-9", 33, 12);  // another environment does not count
   });
-  store.Read([](StoreTx& tx) {
+  store.Write([](StoreTx& tx) {
     EXPECT_EQ(tx.LowestFreeFolio("T", "1-9", 33, 10, 20), 12);
     EXPECT_EQ(tx.LowestFreeFolio("T", "1-9", 33, 13, 20), 14);
     EXPECT_EQ(tx.LowestFreeFolio("T", "1-9", 33, 10, 11), std::nullopt);
@@ -45,6 +45,61 @@ TEST(SandboxStore, FindsTheLowestFreeFolioAndKeepsUsedFoliosAfterDeletion) {
     EXPECT_TRUE(tx.FolioUsed("T", "76543210-3", 33, 1));
     EXPECT_FALSE(tx.FindDocument(Row(1, 0).key));
   });
+}
+
+TEST(SandboxStore, TheLowestFreeFolioStaysRightAsFoliosAreTakenInAndOutOfOrder) {
+  Store store("");
+  const auto lowest = [&store](std::int64_t desde, std::int64_t hasta) {
+    return store.Write(
+        [&](StoreTx& tx) { return tx.LowestFreeFolio("T", "1-9", 33, desde, hasta); });
+  };
+  const auto take = [&store](std::int64_t folio) {
+    store.Write([&](StoreTx& tx) { tx.MarkFolioUsed("T", "1-9", 33, folio); });
+  };
+  for (std::int64_t folio = 1; folio <= 5; ++folio) {
+    ASSERT_EQ(lowest(1, 100), folio);
+    take(folio);
+  }
+  // Folios chosen by the caller ahead of the numbering are skipped when it gets there, and a
+  // gap left behind a chosen folio is found again.
+  take(6);
+  take(7);
+  take(9);
+  EXPECT_EQ(lowest(1, 100), 8);
+  take(8);
+  EXPECT_EQ(lowest(1, 100), 10);
+  // A narrower call on the same range start that finds nothing leaves the wider answer intact.
+  EXPECT_EQ(lowest(1, 9), std::nullopt);
+  EXPECT_EQ(lowest(1, 100), 10);
+  EXPECT_EQ(lowest(4, 100), 10) << "another start searches on its own";
+}
+
+TEST(SandboxStore, OneStatementTextCanRunTwiceAtOnce) {
+  // A query whose rows are read while the same query runs again, as nested lookups do, must not
+  // share one prepared statement.
+  Store store("");
+  store.Write([](StoreTx& tx) {
+    for (const std::int64_t folio : {1, 2, 3}) tx.MarkFolioUsed("T", "1-9", 33, folio);
+    EXPECT_TRUE(tx.FolioUsed("T", "1-9", 33, 2));
+    EXPECT_FALSE(tx.FolioUsed("T", "1-9", 33, 4));
+  });
+  Connection connection(":memory:");
+  connection.Execute("CREATE TABLE n (v INTEGER); INSERT INTO n VALUES (1), (2), (3)");
+  const char* sql = "SELECT v FROM n WHERE v >= ? ORDER BY v";
+  Statement outer(connection, sql);
+  outer.Bind(1, std::int64_t{1});
+  std::vector<std::int64_t> pairs;
+  while (outer.Step()) {
+    Statement inner(connection, sql);
+    inner.Bind(1, outer.Integer(0));
+    while (inner.Step()) pairs.push_back(outer.Integer(0) * 10 + inner.Integer(0));
+  }
+  EXPECT_EQ(pairs, (std::vector<std::int64_t>{11, 12, 13, 22, 23, 33}));
+  // And the cached statement starts from its first row, its old bindings gone, when used again.
+  Statement again(connection, sql);
+  again.Bind(1, std::int64_t{3});
+  ASSERT_TRUE(again.Step());
+  EXPECT_EQ(again.Integer(0), 3);
 }
 
 TEST(SandboxStore, AFailedRequestStoresNothing) {

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "store/store.hpp"
 
 namespace QuarloSandbox {
@@ -77,17 +79,28 @@ void StoreTx::MarkFolioUsed(const std::string& environment, const std::string& r
 std::optional<std::int64_t> StoreTx::LowestFreeFolio(const std::string& environment,
                                                      const std::string& rut, int tipo,
                                                      std::int64_t desde, std::int64_t hasta) {
-  // The candidates are the range's first folio and the folio after each used one; the lowest
-  // candidate inside the range that is not used itself is the first gap.
-  Statement query(db_,
-                  "WITH used AS (SELECT folio FROM used_folios WHERE environment = ?1 AND "
-                  "rut = ?2 AND tipo = ?3 AND folio BETWEEN ?4 AND ?5) "
-                  "SELECT MIN(candidate) FROM (SELECT ?4 AS candidate UNION ALL "
-                  "SELECT folio + 1 FROM used) WHERE candidate <= ?5 AND candidate NOT IN "
-                  "(SELECT folio FROM used)");
-  query.Bind(1, environment).Bind(2, rut).Bind(3, std::int64_t{tipo}).Bind(4, desde).Bind(5, hasta);
-  if (!query.Step() || query.IsNull(0)) return std::nullopt;
-  return query.Integer(0);
+  // Starting at the hint, the walk passes each used folio once over the range's life instead of
+  // scanning all of them on every request.
+  std::int64_t candidate = desde;
+  {
+    Statement hint(db_,
+                   "SELECT next FROM folio_hints WHERE environment = ? AND rut = ? AND tipo = ? "
+                   "AND desde = ?");
+    hint.Bind(1, environment).Bind(2, rut).Bind(3, std::int64_t{tipo}).Bind(4, desde);
+    if (hint.Step()) candidate = std::max(candidate, hint.Integer(0));
+  }
+  while (candidate <= hasta && FolioUsed(environment, rut, tipo, candidate)) ++candidate;
+  Statement(db_,
+            "INSERT INTO folio_hints (environment, rut, tipo, desde, next) VALUES (?, ?, ?, ?, ?) "
+            "ON CONFLICT DO UPDATE SET next = excluded.next")
+      .Bind(1, environment)
+      .Bind(2, rut)
+      .Bind(3, std::int64_t{tipo})
+      .Bind(4, desde)
+      .Bind(5, candidate)
+      .Run();
+  if (candidate > hasta) return std::nullopt;
+  return candidate;
 }
 
 }  // namespace QuarloSandbox

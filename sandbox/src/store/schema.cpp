@@ -11,7 +11,10 @@ namespace {
 constexpr std::int64_t kSchemaVersion = 1;
 
 // Folios stay used after their document is deleted: the tax authority never lets a folio be
-// issued twice. Every child table cascades with its document.
+// issued twice. Every child table cascades with its document. A folio hint is where the search
+// for a range's lowest free folio starts: used folios are never freed, so the lowest free one
+// only moves up. A database without the table, or without a hint, searches from the range's
+// first folio.
 constexpr const char* kTables = R"sql(
 CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS cafs (
@@ -23,6 +26,10 @@ CREATE TABLE IF NOT EXISTS cafs (
 CREATE TABLE IF NOT EXISTS used_folios (
   environment TEXT NOT NULL, rut TEXT NOT NULL, tipo INTEGER NOT NULL, folio INTEGER NOT NULL,
   PRIMARY KEY (environment, rut, tipo, folio)) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS folio_hints (
+  environment TEXT NOT NULL, rut TEXT NOT NULL, tipo INTEGER NOT NULL, desde INTEGER NOT NULL,
+  next INTEGER NOT NULL,
+  PRIMARY KEY (environment, rut, tipo, desde)) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS submissions (
   track_id INTEGER PRIMARY KEY AUTOINCREMENT,
   environment TEXT NOT NULL, kind TEXT NOT NULL, received_at TEXT NOT NULL);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace QuarloSandbox {
 
@@ -30,14 +31,34 @@ class Connection {
   void Execute(std::string_view sql);
   sqlite3* Handle() const { return db_.get(); }
 
+  // A prepared statement on loan: from the connection's cache when it holds one for the text
+  // that is not in use, else prepared for this use alone (`cached` null). Preparing costs more
+  // than running most of the sandbox's statements.
+  struct Cached {
+    std::unique_ptr<sqlite3_stmt, SqliteFinalizer> statement;
+    bool lent = false;
+  };
+  struct Loan {
+    sqlite3_stmt* statement = nullptr;
+    Cached* cached = nullptr;
+  };
+  Loan Borrow(std::string_view sql);
+  // Resets a cached statement for the next use, finalizes one that is not cached.
+  static void Return(const Loan& loan);
+
  private:
   std::unique_ptr<sqlite3, SqliteCloser> db_;
+  // Declared after db_, so that the statements are finalized before the connection closes.
+  std::unordered_map<std::string, Cached> cache_;
 };
 
 // One prepared statement; parameters are bound by 1-based position.
 class Statement {
  public:
   Statement(Connection& connection, std::string_view sql);
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
 
   Statement& Bind(int index, std::string_view text);
   Statement& Bind(int index, std::int64_t number);
@@ -54,7 +75,8 @@ class Statement {
 
  private:
   sqlite3* db_;
-  std::unique_ptr<sqlite3_stmt, SqliteFinalizer> statement_;
+  Connection::Loan loan_;
+  sqlite3_stmt* statement_;
 };
 
 // A transaction that rolls back unless committed. A write transaction starts with BEGIN

@@ -34,7 +34,8 @@ class StoreTx {
                  std::int64_t folio);
   void MarkFolioUsed(const std::string& environment, const std::string& rut, int tipo,
                      std::int64_t folio);
-  // The lowest folio of desde..hasta not used yet, or nullopt when all are.
+  // The lowest folio of desde..hasta not used yet, or nullopt when all are; moves the range's
+  // hint, so it runs in a write transaction.
   std::optional<std::int64_t> LowestFreeFolio(const std::string& environment,
                                               const std::string& rut, int tipo, std::int64_t desde,
                                               std::int64_t hasta);

@@ -2,7 +2,7 @@
 #include <optional>
 #include <quarlo/pdf417.hpp>
 
-#include "crypto/caf.hpp"
+#include "crypto/signing_caf.hpp"
 #include "protocol/payload.hpp"
 #include "protocol/request.hpp"
 #include "render/barcode.hpp"
@@ -84,7 +84,7 @@ std::string StampDocument(StoreTx& tx, IncomingDocument& document, const Submiss
   if (!s.callerTed.empty()) {
     const CallerTed ted = CheckCallerTed(s.callerTed, fields);
     const FolioGrant grant = GrantFolio(tx, s.environment, fields.rutEmisor, tipo, ted.folio);
-    if (WithoutWhitespace(ParseCaf(grant.caf.xml).modulusBase64) != ted.cafModulus) {
+    if (WithoutWhitespace(StoredSigningCaf(grant.caf.xml)->modulusBase64) != ted.cafModulus) {
       throw SandboxError(422,
                          "el TED enviado fue timbrado con un CAF distinto del que el "
                          "sandbox tiene para el folio " +
@@ -95,7 +95,7 @@ std::string StampDocument(StoreTx& tx, IncomingDocument& document, const Submiss
   }
   const FolioGrant grant = GrantFolio(tx, s.environment, fields.rutEmisor, tipo, requested);
   document.SetFolio(grant.folio);
-  return StampFor(document.Fields(), ParseCaf(grant.caf.xml), now);
+  return StampFor(document.Fields(), *StoredSigningCaf(grant.caf.xml), now);
 }
 
 DocumentRow RowFor(const IncomingDocument& document, const Submission& s, const std::string& ted,

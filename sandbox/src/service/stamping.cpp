@@ -5,8 +5,8 @@
 
 #include "core/selector.hpp"
 #include "core/xml.hpp"
-#include "service/ted.hpp"
 #include "sandbox_error.hpp"
+#include "service/ted.hpp"
 
 namespace QuarloSandbox {
 
@@ -57,7 +57,7 @@ std::string FirstCharacters(std::string_view text, std::size_t count) {
   return std::string(text.substr(0, end));
 }
 
-std::string StampFor(const DocumentFields& fields, const Caf& caf, const std::string& now) {
+std::string StampFor(const DocumentFields& fields, const SigningCaf& caf, const std::string& now) {
   TedFields ted;
   ted.re = fields.rutEmisor;
   ted.td = fields.tipo;

@@ -4,14 +4,14 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/caf.hpp"
+#include "crypto/signing_caf.hpp"
 #include "service/incoming_document.hpp"
 
 namespace QuarloSandbox {
 
 // The TED the sandbox stamps on the document with the CAF, at `now`: DD from the document's
 // fields, the receiver's name and first item cut to 40 characters.
-std::string StampFor(const DocumentFields& fields, const Caf& caf, const std::string& now);
+std::string StampFor(const DocumentFields& fields, const SigningCaf& caf, const std::string& now);
 
 // What a TED sent beside a document stamps.
 struct CallerTed {

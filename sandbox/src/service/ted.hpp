@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "crypto/caf.hpp"
+#include "crypto/signing_caf.hpp"
 #include "stamping/ted_signing.hpp"
 
 namespace QuarloSandbox {
@@ -16,6 +17,7 @@ using TedFields = QuarloCliente::detail::TedStampValues;
 // IT1, the CAF element, TSTED</DD><FRMT algoritmo="SHA1withRSA">...</FRMT></TED>, written
 // without whitespace between elements. FRMT is the RSA-SHA1 signature, with the CAF's private
 // key, of the DD element's text as it stands in the TED, encoded as ISO-8859-1 bytes.
+std::string StampTed(const TedFields& fields, const SigningCaf& caf);
 std::string StampTed(const TedFields& fields, const Caf& caf);
 
 // The DD values of a TED text; throws SandboxError(400, ...) when it is not a TED.

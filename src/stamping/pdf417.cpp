@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <quarlo/error.hpp>
 #include <quarlo/pdf417.hpp>
 
@@ -21,14 +22,22 @@ MonoImage DrawPdf417(const Pdf417Modules& symbol) {
   MonoImage image;
   image.width = symbol.width * kModulePixels + 2 * kQuietPixels;
   image.height = symbol.rows * kRowPixels + 2 * kQuietPixels;
-  const auto width = static_cast<std::size_t>(image.width);
-  image.black.assign(width * static_cast<std::size_t>(image.height), 0);
-  for (int y = kQuietPixels; y < image.height - kQuietPixels; ++y) {
-    const int row = (y - kQuietPixels) / kRowPixels;
-    for (int x = kQuietPixels; x < image.width - kQuietPixels; ++x) {
-      if (symbol.At(row, (x - kQuietPixels) / kModulePixels)) {
-        image.black[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] = 1;
+  const std::size_t stride = image.Stride();
+  image.rows.assign(stride * static_cast<std::size_t>(image.height), 0xFF);
+  // Each symbol row is drawn once and copied down its height: the sandbox draws one for every
+  // stamped document it answers.
+  for (int row = 0; row < symbol.rows; ++row) {
+    std::uint8_t* line =
+        image.rows.data() + static_cast<std::size_t>(kQuietPixels + row * kRowPixels) * stride;
+    for (int column = 0; column < symbol.width; ++column) {
+      if (!symbol.At(row, column)) continue;
+      for (int pixel = 0; pixel < kModulePixels; ++pixel) {
+        const auto x = static_cast<std::size_t>(kQuietPixels + column * kModulePixels + pixel);
+        line[x / 8] = static_cast<std::uint8_t>(line[x / 8] & ~(0x80U >> (x % 8)));
       }
+    }
+    for (int copy = 1; copy < kRowPixels; ++copy) {
+      std::copy_n(line, stride, line + static_cast<std::size_t>(copy) * stride);
     }
   }
   return image;

@@ -135,9 +135,8 @@ void PdfCanvas::Box(float x, float y, float width, float height, float lineWidth
 }
 
 void PdfCanvas::LoadImage(const QuarloCliente::detail::MonoImage& image) {
-  // The PNG writer's row packing is also the 1-bit DeviceGray layout PDF image streams use.
-  const QuarloCliente::Bytes packed = QuarloCliente::detail::PackMonoRows(image);
-  image_ = HPDF_LoadRawImageFromMem(doc_, packed.data(), static_cast<HPDF_UINT>(image.width),
+  // The image's row packing is also the 1-bit DeviceGray layout PDF image streams use.
+  image_ = HPDF_LoadRawImageFromMem(doc_, image.rows.data(), static_cast<HPDF_UINT>(image.width),
                                     static_cast<HPDF_UINT>(image.height), HPDF_CS_DEVICE_GRAY, 1);
   Check();
   if (image_ == nullptr) throw SandboxError(500, "no se pudo incluir la imagen en el PDF");

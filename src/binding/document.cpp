@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "binding/banner.hpp"
+#include "binding/document_loading.hpp"
 #include "binding/node.hpp"
 #include "binding/submission_text.hpp"
 #include "binding/tree_writer.hpp"
@@ -185,6 +186,7 @@ class TreeOf : public BindingElement {
  public:
   explicit TreeOf(const BindingElement& element) : BindingElement(element) {}
   const BindingNode& Root() const { return *Node(); }
+  const NodePtr& RootNode() const { return Node(); }
 };
 
 }  // namespace
@@ -194,38 +196,47 @@ BindingDocument::BindingDocument(detail::BindingRootKind kind)
 
 void BindingDocument::Load(std::string_view xml, const std::shared_ptr<BindingContext>& context) {
   if (!context) throw Error("no se indicó un contexto para cargar el documento");
-  const BindingOptions options = context->Options();
   std::string decoded;
   const detail::XmlDocPtr doc = detail::ParseHeldXml(detail::DocumentBytesAsUtf8(xml, decoded));
   const xmlNode* element = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
   if (element == nullptr) throw Error("el texto no es un documento XML bien formado");
-  const std::string name(detail::View(element->name));
+  detail::LoadDocumentElement(*this, kind_, element, context->Options());
+}
+
+namespace detail {
+
+void LoadDocumentElement(BindingDocument& document, BindingRootKind kind, const xmlNode* element,
+                         const BindingOptions& options) {
+  const std::string name(View(element->name));
   const std::string ns = NamespaceOf(element);
-  const NodePtr fresh = NewDocumentRoot(kind_, false);
+  const NodePtr fresh = NewDocumentRoot(kind, false);
   if (name != fresh->name) {
-    throw Error(std::string("el documento no es ") + Description(kind_) + ": el elemento raíz es " +
+    throw Error(std::string("el documento no es ") + Description(kind) + ": el elemento raíz es " +
                 name);
   }
   // Standalone documents are often stored without the SII's namespace; such a root is read as
   // in it, with every descendant that has none, while a root in another namespace is not ours.
-  const bool adopts_namespace = IsSchemaRoot(kind_) && ns.empty();
-  if (IsSchemaRoot(kind_) && !adopts_namespace && ns != fresh->ns) {
+  const bool adopts_namespace = IsSchemaRoot(kind) && ns.empty();
+  if (IsSchemaRoot(kind) && !adopts_namespace && ns != fresh->ns) {
     throw Error("el elemento raíz " + name + " no está en el espacio de nombres " + fresh->ns +
                 " sino en " + ns);
   }
-  if (!IsSchemaRoot(kind_)) fresh->ns = ns;
+  if (!IsSchemaRoot(kind)) fresh->ns = ns;
   Loader(options, adopts_namespace ? fresh->ns : std::string()).Build(element, *fresh, fresh, name);
 
   // The root node keeps its identity, so that handles to the document stay valid; its former
   // children are detached.
-  BindingNode& root = *Node();
+  const NodePtr node = TreeOf(document).RootNode();
+  BindingNode& root = *node;
   for (const auto& child : root.children) child->parent.reset();
   root.ns = std::move(fresh->ns);
   root.attributes = std::move(fresh->attributes);
   root.text = std::move(fresh->text);
   root.children = std::move(fresh->children);
-  for (const auto& child : root.children) child->parent = Node();
+  for (const auto& child : root.children) child->parent = node;
 }
+
+}  // namespace detail
 
 void BindingDocument::Load(const Bytes& xml, const std::shared_ptr<BindingContext>& context) {
   Load(std::string_view(reinterpret_cast<const char*>(xml.data()), xml.size()), context);

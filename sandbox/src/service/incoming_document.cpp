@@ -4,6 +4,7 @@
 #include <quarlo/error.hpp>
 #include <quarlo/namespaces.hpp>
 
+#include "binding/document_loading.hpp"
 #include "sandbox_error.hpp"
 #include "service/sii_xml.hpp"
 
@@ -32,10 +33,11 @@ std::string Required(const xmlNode* form, std::string_view path) {
   return TextAt(form, path);
 }
 
+// Checked on the tree the sandbox holds, without writing it out and parsing it again.
 template <class Binding>
-void ValidateWith(const std::string& xml) {
+void ValidateWith(const xmlNode* root, qd::BindingRootKind kind) {
   Binding binding;
-  binding.Load(xml, StrictBindingContext());
+  qd::LoadDocumentElement(binding, kind, root, StrictBindingContext()->Options());
   binding.Validate();
 }
 
@@ -111,11 +113,12 @@ void IncomingDocument::Seal(const std::string& now) {
 }
 
 void IncomingDocument::Validate() const {
+  const xmlNode* root = xmlDocGetRootElement(doc_.get());
   try {
     if (kind_ == DocumentKind::Boleta) {
-      ValidateWith<QuarloCliente::BoletaDocumentBinding>(Xml());
+      ValidateWith<QuarloCliente::BoletaDocumentBinding>(root, qd::BindingRootKind::Boleta);
     } else {
-      ValidateWith<QuarloCliente::DteDocumentBinding>(Xml());
+      ValidateWith<QuarloCliente::DteDocumentBinding>(root, qd::BindingRootKind::Dte);
     }
   } catch (const QuarloCliente::Error& error) {
     Refuse(std::string("el documento no cumple el esquema del SII: ") + error.what());

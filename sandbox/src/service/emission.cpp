@@ -13,10 +13,14 @@
 #include "service/search_text.hpp"
 #include "service/stamping.hpp"
 #include "service/tracking.hpp"
+#include "stamping/mono_png.hpp"
+#include "stamping/pdf417_symbol.hpp"
 
 namespace QuarloSandbox {
 
 namespace {
+
+namespace qd = QuarloCliente::detail;
 
 // The barcode types of a submission: 2 a PNG image, 1 rows for a PDF417 font.
 constexpr std::int64_t kBarcodeFont = 1;
@@ -67,12 +71,38 @@ int DocumentTipo(const IncomingDocument& document) {
   return tipo;
 }
 
-std::string Barcode(const std::string& ted, const Submission& s) {
-  if (s.barcodeType == kBarcodeImage) {
-    return Base64(QuarloCliente::CodigoPdf417Png(ted, s.columns, s.level));
+// The answer's barcode, made in two steps: the symbol while the submission's transaction is
+// open, since a TED no symbol holds at the requested size refuses the whole submission; the
+// image, the costly part, once the store is free for the other requests.
+class Barcode {
+ public:
+  Barcode(const std::string& ted, const Submission& s) : type_(s.barcodeType) {
+    const QuarloCliente::Bytes data = QuarloCliente::DatosPdf417(ted);
+    if (type_ == kBarcodeImage) {
+      symbol_ = qd::Pdf417Symbol(data, s.columns, s.level);
+    } else {
+      text_ = IsoBase64(Pdf417FontRows(data, s.columns, s.level));
+    }
   }
-  return IsoBase64(Pdf417FontRows(QuarloCliente::DatosPdf417(ted), s.columns, s.level));
-}
+
+  std::string Text() const {
+    if (type_ != kBarcodeImage) return text_;
+    return Base64(qd::WriteMonoPng(qd::DrawPdf417(symbol_)));
+  }
+
+ private:
+  std::int64_t type_;
+  qd::Pdf417Modules symbol_;
+  std::string text_;
+};
+
+// What a stored submission answers with.
+struct Stamped {
+  std::string ted;
+  std::optional<Barcode> barcode;
+  std::int64_t trackId = 0;
+  std::string folio;
+};
 
 // Numbers and stamps the document: the caller's TED when it sent one that holds, else a new
 // TED from the CAF that covers the folio.
@@ -128,20 +158,24 @@ Answer Submit(ServiceContext& context, const Call& call, DocumentKind kind) {
   const Submission s = ReadSubmission(call.body);
   IncomingDocument document(s.content, kind);
   const int tipo = DocumentTipo(document);
-  return context.store.Write([&](StoreTx& tx) {
+  const Stamped stamped = context.store.Write([&](StoreTx& tx) {
     const std::string now = NowText();
-    const std::string ted = StampDocument(tx, document, s, tipo, now);
-    document.SetTed(ted);
+    Stamped result;
+    result.ted = StampDocument(tx, document, s, tipo, now);
+    document.SetTed(result.ted);
     document.Seal(now);
     document.Validate();
-    const std::int64_t trackId = tx.NewTrackId(s.environment, kind, now);
-    const std::int64_t id = tx.InsertDocument(RowFor(document, s, ted, trackId, now));
-    tx.AddTrackState(id, FirstTrackState(trackId, true, now));
-    Answer answer;
-    answer.Add("TED", IsoBase64(ted)).Add("PDF417", Barcode(ted, s));
-    answer.Add("TrackId", std::to_string(trackId)).Add("Folio", document.Fields().folio);
-    return answer;
+    result.barcode.emplace(result.ted, s);
+    result.trackId = tx.NewTrackId(s.environment, kind, now);
+    const std::int64_t id = tx.InsertDocument(RowFor(document, s, result.ted, result.trackId, now));
+    tx.AddTrackState(id, FirstTrackState(result.trackId, true, now));
+    result.folio = document.Fields().folio;
+    return result;
   });
+  Answer answer;
+  answer.Add("TED", IsoBase64(stamped.ted)).Add("PDF417", stamped.barcode->Text());
+  answer.Add("TrackId", std::to_string(stamped.trackId)).Add("Folio", stamped.folio);
+  return answer;
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // Starts quarlo-sandbox (the binary of this build) in memory and on a --db file, and for each
 // scenario sends stamped submissions with automatic numbering from 1 or 8 client threads, each
 // thread with its own Servicio (and so its own kept-alive connection). Prints, per scenario,
-// stamped submissions per second and the per-request latency's p50 and p99; beside the --db
+// stamped submissions per second, the per-request latency's p50 and p99, and the CPU time the
+// sandbox and the client spent per request; beside the --db
 // scenarios, the disk's own synchronous-write rate measured in the same folder and run.
 //
 //   build/default/bench/quarlo_sandbox_load [name-part]   (only the scenarios whose name holds it)
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <quarlo/quarlo.hpp>
 #include <sstream>
 #include <string>
@@ -82,7 +84,9 @@ struct Scenario {
 
 struct Measured {
   double perSecond = 0;
-  double p50 = 0;  // milliseconds
+  double serverCpu = 0;  // CPU milliseconds the sandbox spent per request
+  double clientCpu = 0;  // and the client threads
+  double p50 = 0;        // milliseconds
   double p99 = 0;
   std::string failure;
 };
@@ -93,9 +97,26 @@ double Percentile(std::vector<double>& sorted, double share) {
   return sorted[index];
 }
 
-Measured Run(const Scenario& scenario, const std::string& uri) {
+// CPU seconds (user and system) a process has used so far.
+double ProcessCpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // The fields after the command name, which may hold spaces, start after its closing ')'.
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int index = 3; fields >> field && index <= 15; ++index) {
+    if (index == 14 || index == 15) ticks += std::stod(field);
+  }
+  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+Measured Run(const Scenario& scenario, const Sandbox& sandbox) {
+  const std::string& uri = sandbox.Uri();
   std::vector<std::vector<double>> latencies(static_cast<std::size_t>(scenario.threads));
   std::vector<std::string> failures(latencies.size());
+  const double serverBefore = ProcessCpuSeconds(sandbox.Pid());
+  const double clientBefore = ProcessCpuSeconds(::getpid());
   const auto start = Clock::now();
   {
     std::vector<std::jthread> clients;
@@ -114,6 +135,8 @@ Measured Run(const Scenario& scenario, const std::string& uri) {
     }
   }
   const std::chrono::duration<double> wall = Clock::now() - start;
+  const double serverCpu = ProcessCpuSeconds(sandbox.Pid()) - serverBefore;
+  const double clientCpu = ProcessCpuSeconds(::getpid()) - clientBefore;
   Measured measured;
   std::vector<double> all;
   for (std::size_t t = 0; t < latencies.size(); ++t) {
@@ -124,6 +147,9 @@ Measured Run(const Scenario& scenario, const std::string& uri) {
   measured.perSecond = static_cast<double>(all.size()) / wall.count();
   measured.p50 = Percentile(all, 0.50);
   measured.p99 = Percentile(all, 0.99);
+  const auto count = static_cast<double>(std::max<std::size_t>(all.size(), 1));
+  measured.serverCpu = 1000 * serverCpu / count;
+  measured.clientCpu = 1000 * clientCpu / count;
   return measured;
 }
 
@@ -221,9 +247,10 @@ void RunStore(const std::string& store, const std::filesystem::path& folder,
                 DiskSyncWritesPerSecond(db.parent_path()));
   }
   for (const Scenario& scenario : chosen) {
-    const Measured measured = Run(scenario, sandbox.Uri());
-    std::printf("%-58s %10.0f /s   p50 %7.2f ms   p99 %7.2f ms%s%s\n", scenario.name.c_str(),
-                measured.perSecond, measured.p50, measured.p99,
+    const Measured measured = Run(scenario, sandbox);
+    std::printf("%-58s %8.0f /s   p50 %6.2f ms   p99 %6.2f ms   CPU %5.2f + %5.2f ms%s%s\n",
+                scenario.name.c_str(), measured.perSecond, measured.p50, measured.p99,
+                measured.serverCpu, measured.clientCpu,
                 measured.failure.empty() ? "" : "   FALLA: ", measured.failure.c_str());
     std::fflush(stdout);
   }

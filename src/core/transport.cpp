@@ -161,13 +161,18 @@ Transport::~Transport() = default;
 
 namespace {
 
+// libcurl measures a stall in whole seconds: a limit with a fraction of a second is rounded up,
+// so that a stall is never declared before the caller's limit has passed. 0 switches it off.
+long StallSeconds(const LimitesTransporte& limits) {
+  return static_cast<long>(std::chrono::ceil<std::chrono::seconds>(limits.estancamiento).count());
+}
+
 void ApplyCallOptions(CURL* curl, const std::string& url, const LimitesTransporte& limits,
                       curl_slist* headers) {
   Set(curl, CURLOPT_URL, url.c_str());
   Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.conexion.count()));
-  Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.estancamiento.count()));
-  Set(curl, CURLOPT_TIMEOUT_MS,
-      static_cast<long>(std::chrono::milliseconds(limits.plazoTotal).count()));
+  Set(curl, CURLOPT_LOW_SPEED_TIME, StallSeconds(limits));
+  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.plazoTotal.count()));
   Set(curl, CURLOPT_HTTPHEADER, headers);
 }
 
@@ -182,17 +187,22 @@ bool Connected(CURL* curl) {
           requestBytes > 0);
 }
 
-// libcurl reports all three limits with one code: the time spent tells the total deadline, the
-// connection the stall.
+// A limit as the caller would write it: "2 s" for whole seconds, "300 ms" otherwise.
+std::string LimitText(std::chrono::milliseconds limit) {
+  if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
+  return std::to_string(limit.count()) + " ms";
+}
+
+// libcurl reports all three limits with one code: the time spent tells the total deadline (0
+// being none), the connection the stall.
 std::string DescribeTimeout(CURL* curl, const LimitesTransporte& limits,
                             std::chrono::steady_clock::duration spent) {
-  if (spent >= limits.plazoTotal) {
-    return "se superó el plazo total de " + std::to_string(limits.plazoTotal.count()) +
-           " s para la operación";
+  if (limits.plazoTotal.count() > 0 && spent >= limits.plazoTotal) {
+    return "se superó el plazo total de " + LimitText(limits.plazoTotal) + " para la operación";
   }
   if (Connected(curl)) {
     return "el servicio dejó de responder (menos de 1 byte/s durante " +
-           std::to_string(limits.estancamiento.count()) + " s)";
+           LimitText(std::chrono::seconds(StallSeconds(limits))) + ")";
   }
   return "se agotó el tiempo de conexión con el servicio (" +
          std::to_string(limits.conexion.count()) + " ms)";

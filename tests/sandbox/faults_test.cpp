@@ -138,6 +138,8 @@ TEST(SandboxFaults, ALostAnswerStoresTheDocumentAndTheCountSaysNoAnswerWasSent) 
   EXPECT_EQ(envio.respuesta, "no-enviada");
   EXPECT_EQ(envio.falla, "respuesta-perdida");
   EXPECT_EQ(envio.respondido, "");
+  EXPECT_EQ(log.Containing("(orden " + std::to_string(envio.ordenRecibido) + ")"), 1U)
+      << "the log line names the submission as the count does";
 }
 
 TEST(SandboxFaults, UnavailableAndResetsAreSeenByTheClientAndStoreOnlyWhenProcessed) {

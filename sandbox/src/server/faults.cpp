@@ -65,10 +65,10 @@ std::uint64_t FaultInjector::NextBits() {
 }
 
 std::string FaultLogLine(Fault fault, std::string_view method, std::string_view target,
-                         std::uint64_t request) {
+                         std::uint64_t order) {
   return "falla inyectada " + std::string(FaultName(fault)) + ": " + EscapeForLog(method) + " /" +
-         EscapeForLog(OperationName(std::string(target))) + " (solicitud " +
-         std::to_string(request) + ")";
+         EscapeForLog(OperationName(std::string(target))) + " (orden " + std::to_string(order) +
+         ")";
 }
 
 }  // namespace QuarloSandbox

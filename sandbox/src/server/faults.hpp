@@ -57,9 +57,10 @@ class FaultInjector {
   std::uint64_t state_;
 };
 
-// "falla inyectada respuesta-perdida: POST /SendDTEDocument (solicitud 7)", every value escaped
-// and, as in every log line, only the operation of the target.
+// "falla inyectada respuesta-perdida: POST /SendDTEDocument (orden 7)", every value escaped
+// and, as in every log line, only the operation of the target; the order is the moment's number
+// the request arrived at, as the count of submissions gives it.
 std::string FaultLogLine(Fault fault, std::string_view method, std::string_view target,
-                         std::uint64_t request);
+                         std::uint64_t order);
 
 }  // namespace QuarloSandbox

@@ -2,7 +2,10 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -203,7 +206,10 @@ std::string LimitText(std::chrono::milliseconds limit) {
 // being none), the connection the stall.
 std::string DescribeTimeout(CURL* curl, const LimitesTransporte& limits,
                             std::chrono::steady_clock::duration spent) {
-  if (limits.plazoTotal.count() > 0 && spent >= limits.plazoTotal) {
+  // libcurl rounds its own clock, started just after ours, to whole milliseconds: it may end the
+  // exchange a little before ours shows the total deadline passed.
+  constexpr std::chrono::milliseconds kRounding{5};
+  if (limits.plazoTotal.count() > 0 && spent + kRounding >= limits.plazoTotal) {
     return "se superó el plazo total de " + LimitText(limits.plazoTotal) + " para la operación";
   }
   if (Connected(curl)) {
@@ -241,6 +247,11 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
       break;
     case CURLE_GOT_NOTHING:
       text = "el servicio cerró la conexión sin responder";
+      break;
+    case CURLE_SEND_FAIL_REWIND:
+      text =
+          "la conexión se cerró sin respuesta después de enviar la solicitud, que puede haber "
+          "llegado; no se envió de nuevo";
       break;
     case CURLE_WRITE_ERROR:
     case CURLE_FILESIZE_EXCEEDED:
@@ -288,6 +299,7 @@ TipoFallo KindOf(CURL* curl, CURLcode code) {
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:
+    case CURLE_SEND_FAIL_REWIND:
       return TipoFallo::FalloTransporte;
     default:
       return Connected(curl) ? TipoFallo::FalloTransporte : TipoFallo::SinConexion;
@@ -313,6 +325,30 @@ XmlDocPtr ParseAnswer(std::string_view body) {
   } catch (const Error& e) {
     throw Failure(TipoFallo::RespuestaInvalida, e.what());
   }
+}
+
+// A POST body libcurl reads through a callback and may rewind only before any of it has gone.
+// When a reused connection closes without an answer, libcurl sends the request again on a new
+// one, rewinding the body; for a submission the service stored but whose answer was lost, that
+// second copy is a duplicate (or a refusal of a used folio). Refused the rewind, libcurl ends the
+// exchange with CURLE_SEND_FAIL_REWIND instead: a failure after the request may have arrived.
+struct BodySource {
+  std::string_view body;
+  std::size_t sent = 0;
+};
+
+std::size_t ReadBody(char* buffer, std::size_t size, std::size_t count, void* source) {
+  auto& from = *static_cast<BodySource*>(source);
+  const std::size_t taken = std::min(size * count, from.body.size() - from.sent);
+  std::memcpy(buffer, from.body.data() + from.sent, taken);
+  from.sent += taken;
+  return taken;
+}
+
+int RewindBody(void* source, curl_off_t offset, int origin) {
+  const auto& from = *static_cast<const BodySource*>(source);
+  return from.sent == 0 && offset == 0 && origin == SEEK_SET ? CURL_SEEKFUNC_OK
+                                                             : CURL_SEEKFUNC_FAIL;
 }
 
 HttpAnswer Perform(CURL* curl, const Secrets& secrets, const LimitesTransporte& limits,
@@ -358,8 +394,13 @@ HttpAnswer Transport::Post(const std::string& url, const std::string& body,
   CheckUrl(url);
   CURL* curl = handle_->curl.get();
   ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, &url));
+  BodySource source{body};
   Set(curl, CURLOPT_POST, 1L);
-  Set(curl, CURLOPT_POSTFIELDS, body.data());
+  Set(curl, CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
+  Set(curl, CURLOPT_READFUNCTION, ReadBody);
+  Set(curl, CURLOPT_READDATA, static_cast<void*>(&source));
+  Set(curl, CURLOPT_SEEKFUNCTION, RewindBody);
+  Set(curl, CURLOPT_SEEKDATA, static_cast<void*>(&source));
   Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   return Perform(curl, secrets, limits, handle_->errorBuffer);
 }

@@ -261,5 +261,29 @@ TEST(Resultados, SetErrorRecordsAKindAndNamesAreDistinct) {
   EXPECT_EQ(NombreFallo(static_cast<TipoFallo>(99)), "desconocido");
 }
 
+TEST_F(FailureKindTest, ASubmissionWhoseAnswerIsLostOnAReusedConnectionIsNeverSentAgain) {
+  // The service stores a submission and the kept-alive connection closes before its answer: the
+  // request may have arrived, so the library must not send it again on a new connection (a
+  // second copy is a duplicate, or a refused folio) but report a failure that says so.
+  for (const Operation& operation : Operations()) {
+    SCOPED_TRACE(operation.family);
+    LoopbackServer server;
+    servicio_.Configurar(server.BaseUrl(), "llave");
+    server.Enqueue(ScriptedResponse::Xml(SuccessAnswer()).WithHeader("Connection", "keep-alive"));
+    server.Enqueue(ScriptedResponse::CloseConnection());
+    server.SetDefault(ScriptedResponse::Xml(SuccessAnswer()));
+    ASSERT_EQ(operation.run()->Fallo, TipoFallo::Ninguno);
+    const auto lost = operation.run();
+    const bool isPost = server.WaitForRequest(1).method == "POST";
+    if (isPost) {
+      EXPECT_EQ(server.RequestCount(), 2u) << "the submission went out once";
+      EXPECT_EQ(lost->Fallo, TipoFallo::FalloTransporte) << lost->Descripcion;
+    } else {
+      // A query changes nothing at the service: asking again on a new connection is harmless.
+      EXPECT_EQ(lost->Fallo, TipoFallo::Ninguno) << lost->Descripcion;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace QuarloCliente

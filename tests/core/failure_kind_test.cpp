@@ -167,21 +167,8 @@ TEST_F(FailureKindTest, ALimitThatRunsOutAfterConnectingIsATimeOut) {
 // A listener whose accept queue is full drops further handshakes, so the connect limit fires
 // before any byte of the request went out.
 TEST_F(FailureKindTest, AConnectLimitThatRunsOutSentNothing) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(listener, 0), 0);
-  socklen_t len = sizeof addr;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
-  std::vector<int> fillers;
-  for (int i = 0; i < 3; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    fillers.push_back(fd);
-  }
-  servicio_.Configurar("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)), "k");
+  const testing::UnacceptingListener listener;
+  servicio_.Configurar(listener.BaseUrl(), "k");
   servicio_.ConfigurarLimites({std::chrono::milliseconds(300), std::chrono::seconds(30)});
   const auto status = servicio_.EstadoFiscal("T", std::string("E"), "1-9", "33", "1");
   EXPECT_EQ(status->ResultadoServicio->Fallo, TipoFallo::SinConexion)
@@ -190,8 +177,6 @@ TEST_F(FailureKindTest, AConnectLimitThatRunsOutSentNothing) {
       status->ResultadoServicio->Descripcion.find("tiempo de conexión con el servicio (300 ms)"),
       std::string::npos)
       << status->ResultadoServicio->Descripcion;
-  for (const int fd : fillers) ::close(fd);
-  ::close(listener);
 }
 
 TEST_F(FailureKindTest, AnAnswerThatCannotBeReadIsInvalid) {

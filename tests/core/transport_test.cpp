@@ -358,21 +358,8 @@ TEST_F(TransportTest, ATricklingServiceCannotHoldACallPastTheTotalDeadline) {
 // A listener whose accept queue is full drops further handshakes, so a connect to it never
 // completes: the connect limit, not the stall limit, must fire.
 TEST_F(TransportTest, UnansweredConnectHitsTheConnectLimit) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(listener, 0), 0);
-  socklen_t len = sizeof addr;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
-  std::vector<int> fillers;
-  for (int i = 0; i < 3; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    fillers.push_back(fd);
-  }
-  servicio_.Configurar("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)), "k");
+  const testing::UnacceptingListener listener;
+  servicio_.Configurar(listener.BaseUrl(), "k");
   servicio_.ConfigurarLimites({std::chrono::milliseconds(500), std::chrono::seconds(30)});
   try {
     ServicioAccess::HttpGet(servicio_, ServicioAccess::ApiUri(servicio_) + "/x");
@@ -380,8 +367,6 @@ TEST_F(TransportTest, UnansweredConnectHitsTheConnectLimit) {
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("tiempo de conexión"), std::string::npos) << e.what();
   }
-  for (const int fd : fillers) ::close(fd);
-  ::close(listener);
 }
 
 TEST_F(TransportTest, ConnectionIsReusableAfterAFailure) {

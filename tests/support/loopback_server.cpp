@@ -549,6 +549,36 @@ std::uint16_t UnusedPort() {
   return ntohs(addr.sin_port);
 }
 
+UnacceptingListener::UnacceptingListener() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+  if (listener_ < 0) ThrowErrno("socket");
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listener_, 0) != 0) {
+    ::close(listener_);
+    ThrowErrno("bind/listen");
+  }
+  socklen_t len = sizeof addr;
+  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+  port_ = ntohs(addr.sin_port);
+  // A backlog of 0 still admits a connection or two; these take the places.
+  for (int i = 0; i < 3; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    fillers_.push_back(fd);
+  }
+}
+
+UnacceptingListener::~UnacceptingListener() {
+  for (const int fd : fillers_) ::close(fd);
+  ::close(listener_);
+}
+
+std::string UnacceptingListener::BaseUrl() const {
+  return "http://127.0.0.1:" + std::to_string(port_);
+}
+
 LoopbackServer::LoopbackServer() : impl_(std::make_unique<Impl>()) {
   impl_->listener = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (impl_->listener.get() < 0) ThrowErrno("socket");

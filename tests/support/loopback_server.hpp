@@ -90,6 +90,23 @@ struct ScriptedResponse {
 // A loopback port nothing listens on, for tests of a refused connection.
 std::uint16_t UnusedPort();
 
+// A loopback port that listens but whose accept queue is full: a new connection's handshake is
+// never completed, so a client's connect limit fires before any byte of its request goes out.
+class UnacceptingListener {
+ public:
+  UnacceptingListener();
+  ~UnacceptingListener();
+  UnacceptingListener(const UnacceptingListener&) = delete;
+  UnacceptingListener& operator=(const UnacceptingListener&) = delete;
+
+  std::string BaseUrl() const;
+
+ private:
+  int listener_ = -1;
+  std::vector<int> fillers_;
+  std::uint16_t port_ = 0;
+};
+
 // Standard reason phrase for the status codes tests use; "Unknown" otherwise.
 std::string ReasonPhrase(int status);
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <quarlo/error.hpp>
 #include <quarlo/servicio.hpp>
+#include <set>
 #include <vector>
 
 #include "binding/library_contexts.hpp"
@@ -296,8 +297,16 @@ class Drain {
 ResumenEnvio BandejaSalida::Enviar(Servicio& servicio) {
   std::lock_guard drain(estado_->drain);
   Drain run(*estado_, servicio);
-  for (const std::int64_t id : run.Due()) {
-    const auto item = run.Next(id);
+  // The list is read again after each item: a CAF delivered makes its documents due, and another
+  // process may have taken an item meanwhile. Each item is tried once per drain.
+  std::set<std::int64_t> tried;
+  for (;;) {
+    const std::vector<std::int64_t> due = run.Due();
+    const auto next =
+        std::find_if(due.begin(), due.end(), [&](std::int64_t id) { return !tried.count(id); });
+    if (next == due.end()) break;
+    tried.insert(*next);
+    const auto item = run.Next(*next);
     if (item && !run.Deliver(*item)) break;
   }
   return run.summary;

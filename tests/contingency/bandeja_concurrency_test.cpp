@@ -75,5 +75,27 @@ TEST_F(OutboxTest, TwoProcessesOnOneFileNeverShareOrSkipAFolio) {
   ExpectContiguous(folios, 4001, 2 * kEach);
 }
 
+// The background sender works without being asked and stops at once, though its next round is
+// an hour away.
+TEST_F(OutboxTest, TheBackgroundSenderRunsAndStopsWithoutWaitingOutItsInterval) {
+  auto bandeja = Ready();
+  bandeja->IniciarEnvio("http://127.0.0.1:1", "llave", std::chrono::hours(1));
+  const std::int64_t caf = bandeja->Items(EstadoItem::Pendiente).front().id;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (bandeja->Historial(caf).empty() || !bandeja->Historial(caf).back().fin) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the sender never tried";
+    std::this_thread::yield();
+  }
+  bandeja->DetenerEnvio();
+  const auto attempts = bandeja->Historial(caf);
+  ASSERT_EQ(attempts.size(), 1u);
+  EXPECT_EQ(attempts[0].operacion, "envio");
+  EXPECT_EQ(attempts[0].resultado, "pendiente");
+  EXPECT_EQ(bandeja->Items(EstadoItem::Pendiente).front().intentos, 1);
+  // Stopping twice, and restarting after a stop, are both fine.
+  bandeja->DetenerEnvio();
+  bandeja->IniciarEnvio("http://127.0.0.1:1", "llave", std::chrono::hours(1));
+}
+
 }  // namespace
 }  // namespace QuarloCliente::testing

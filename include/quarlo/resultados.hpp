@@ -6,14 +6,38 @@
 
 namespace QuarloCliente {
 
+/// Why an operation failed; Ninguno while Estado is "0".
+enum class TipoFallo {
+  Ninguno,          // success
+  RechazoServicio,  // the service answered and refused (Result not 0, or an HTTP 4xx)
+  SinConexion,      // no connection was made (refused, unresolvable, unreachable): nothing was sent
+  FalloTransporte,  // the connection failed after it was made: the request may have arrived
+  ErrorServidor,    // HTTP 5xx
+  TiempoAgotado,    // a limit of LimitesTransporte ran out: the request may have arrived
+  RespuestaInvalida,  // an answer came but is not a readable answer of the operation
+  ErrorLocal,         // refused before sending: argument, file, or document at fault
+};
+
+/// The kind's name in Spanish for logs and messages ("rechazo del servicio", "sin conexión", ...);
+/// "desconocido" for a value outside the enumeration.
+std::string NombreFallo(TipoFallo fallo);
+
 /// The status inside every result: Estado "0" success, "1" failure (or the service's own code
-/// where an operation says so), and the Spanish explanation of a failure.
+/// where an operation says so), the Spanish explanation of a failure and its kind.
 class ResultadoServicio {
  public:
   std::string Estado = "0";
   std::string Descripcion;
+  /// Why the operation failed, so that a caller can decide without reading Descripcion whether
+  /// to retry and whether the request may have reached the service; Ninguno on success. A
+  /// service code other than "0" that an operation keeps in Estado is a RechazoServicio.
+  TipoFallo Fallo = TipoFallo::Ninguno;
 
-  /// Sets Estado to "1" and Descripcion to mensaje; the last call wins.
+  /// Sets Estado to "1", Descripcion to mensaje and Fallo to fallo (ErrorLocal when fallo is
+  /// Ninguno, which only success carries); the last call wins.
+  void SetError(const std::string& mensaje, TipoFallo fallo);
+  /// SetError(mensaje, TipoFallo::ErrorLocal): a failure decided by the caller, with nothing from
+  /// the service behind it.
   void SetError(const std::string& mensaje);
 };
 

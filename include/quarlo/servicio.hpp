@@ -23,14 +23,19 @@ struct ServicioAccess;
 }  // namespace detail
 
 /// Time limits of every exchange with the service, so that a dead or stalled service can never
-/// hang the caller.
+/// hang the caller. Seconds assign to them as well as milliseconds. A limit that runs out after
+/// the connection was made fails the operation with TiempoAgotado; one that runs out before it
+/// (the connect limit above all) with SinConexion, since nothing was sent.
 struct LimitesTransporte {
   /// Longest wait for the connection (TCP and TLS) to be established.
   std::chrono::milliseconds conexion{30000};
-  /// The exchange is abandoned when less than one byte per second flows for this long.
-  std::chrono::seconds estancamiento{60};
-  /// The whole exchange, from connecting to the answer's last byte, is abandoned after this long.
-  std::chrono::seconds plazoTotal{300};
+  /// The exchange is abandoned when less than one byte per second flows for this long. The stall
+  /// is measured in whole seconds: a fraction is rounded up (300 ms acts as 1 s); 0 switches the
+  /// check off. For a sub-second bound use plazoTotal.
+  std::chrono::milliseconds estancamiento{60000};
+  /// The whole exchange, from connecting to the answer's last byte, is abandoned after this long,
+  /// to the millisecond; 0 sets no total limit.
+  std::chrono::milliseconds plazoTotal{300000};
 };
 
 /// The library's operations object. One instance is used by one thread at a time; separate

@@ -98,10 +98,10 @@ std::shared_ptr<ResultObtenerFactorings> Servicio::ObtenerFactorings() {
   detail::ReportFailures(*result->ResultadoServicio, kListPrefix, [&] {
     const std::string url = detail::ServiceUrl(ApiUri, "/GetFactorings");
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
-    const std::string code = answer.Text("Result");
-    const std::string description = answer.Description();
+    const std::string code = answer.ResultCode();
+    const std::string description = code != "0" ? answer.Refusal() : answer.Description();
     if (code != "0") {
-      result->ResultadoServicio->SetError(description);
+      result->ResultadoServicio->SetError(description, TipoFallo::RechazoServicio);
       return;
     }
     const std::string data = answer.Text("Data");

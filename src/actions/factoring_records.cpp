@@ -52,6 +52,7 @@ void ResultObtenerFactorings::SetData(const std::string& xml, Long totalDoc, Lon
       Factorings->push_back(ReadFact(entry, ++position));
     }
     ResultadoServicio->Estado = "0";
+    ResultadoServicio->Fallo = TipoFallo::Ninguno;
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/base64.hpp"
 #include "core/charset.hpp"
+#include "core/failure.hpp"
 #include "core/servicio_access.hpp"
 #include "core/transport.hpp"
 #include "core/xml.hpp"
@@ -102,13 +103,18 @@ Transport& TransportOf(std::unique_ptr<Transport>& transport) {
 
 HttpAnswer ServicioAccess::Get(Servicio& s, const std::string& url, const std::string& alsoSecret) {
   SecretsScope::Note({s.ApiLlave, alsoSecret});
-  return TransportOf(s.transport_)
-      .Get(url, s.ApiLlave, Secrets({s.ApiLlave, alsoSecret}), s.limites_);
+  HttpAnswer answer =
+      TransportOf(s.transport_).Get(url, s.ApiLlave, Secrets({s.ApiLlave, alsoSecret}), s.limites_);
+  AnswerScope::NoteAnswer();
+  return answer;
 }
 
 HttpAnswer ServicioAccess::Post(Servicio& s, const std::string& url, const std::string& body) {
   SecretsScope::Note({s.ApiLlave});
-  return TransportOf(s.transport_).Post(url, body, s.ApiLlave, Secrets({s.ApiLlave}), s.limites_);
+  HttpAnswer answer =
+      TransportOf(s.transport_).Post(url, body, s.ApiLlave, Secrets({s.ApiLlave}), s.limites_);
+  AnswerScope::NoteAnswer();
+  return answer;
 }
 
 }  // namespace detail

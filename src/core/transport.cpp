@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/failure.hpp"
 #include "core/xml.hpp"
 #include "core/xml_document.hpp"
 
@@ -21,8 +22,8 @@ constexpr std::string_view kUtf8Declaration = R"(<?xml version="1.0" encoding="U
 void EnsureCurlInitialised() {
   static const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
   if (code != CURLE_OK) {
-    throw Error(std::string("no se pudo iniciar el cliente HTTP (") + curl_easy_strerror(code) +
-                ")");
+    throw Failure(TipoFallo::ErrorLocal, std::string("no se pudo iniciar el cliente HTTP (") +
+                                             curl_easy_strerror(code) + ")");
   }
 }
 
@@ -41,7 +42,7 @@ bool HasLineBreak(std::string_view text) {
 
 void Append(HeaderList& list, const std::string& line) {
   curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-  if (grown == nullptr) throw Error("sin memoria para las cabeceras HTTP");
+  if (grown == nullptr) throw Failure(TipoFallo::ErrorLocal, "sin memoria para las cabeceras HTTP");
   list.release();
   list.reset(grown);
 }
@@ -54,7 +55,9 @@ std::string HeaderLine(std::string_view name, std::string_view value) {
 }
 
 HeaderList BuildHeaders(const std::string& apiKey, const std::string* soapAction) {
-  if (HasLineBreak(apiKey)) throw Error("la llave de la API contiene un salto de línea");
+  if (HasLineBreak(apiKey)) {
+    throw Failure(TipoFallo::ErrorLocal, "la llave de la API contiene un salto de línea");
+  }
   HeaderList list;
   Append(list, HeaderLine("AuthKey", apiKey));
   Append(list, HeaderLine("Cache-Control", "max-age=0"));
@@ -70,10 +73,13 @@ HeaderList BuildHeaders(const std::string& apiKey, const std::string* soapAction
 
 void CheckUrl(const std::string& url) {
   if (url.empty() || url.front() == '/') {
-    throw Error("no se ha configurado la URI del servicio (llame a Configurar)");
+    throw Failure(TipoFallo::ErrorLocal,
+                  "no se ha configurado la URI del servicio (llame a Configurar)");
   }
   for (const char c : url) {
-    if (static_cast<unsigned char>(c) < 0x20) throw Error("la URL contiene caracteres de control");
+    if (static_cast<unsigned char>(c) < 0x20) {
+      throw Failure(TipoFallo::ErrorLocal, "la URL contiene caracteres de control");
+    }
   }
 }
 
@@ -102,7 +108,7 @@ namespace {
 template <typename T>
 void Set(CURL* curl, CURLoption option, T value) {
   if (curl_easy_setopt(curl, option, value) != CURLE_OK) {
-    throw Error("el cliente HTTP rechazó una opción de configuración");
+    throw Failure(TipoFallo::ErrorLocal, "el cliente HTTP rechazó una opción de configuración");
   }
 }
 
@@ -153,7 +159,7 @@ Transport::Transport() : handle_(std::make_unique<Handle>()) {
   EnsureCurlInitialised();
   EnsureXmlInitialised();
   handle_->curl.reset(curl_easy_init());
-  if (!handle_->curl) throw Error("no se pudo crear el cliente HTTP");
+  if (!handle_->curl) throw Failure(TipoFallo::ErrorLocal, "no se pudo crear el cliente HTTP");
   ApplyFixedOptions(handle_->curl.get(), handle_->errorBuffer);
 }
 
@@ -161,13 +167,18 @@ Transport::~Transport() = default;
 
 namespace {
 
+// libcurl measures a stall in whole seconds: a limit with a fraction of a second is rounded up,
+// so that a stall is never declared before the caller's limit has passed. 0 switches it off.
+long StallSeconds(const LimitesTransporte& limits) {
+  return static_cast<long>(std::chrono::ceil<std::chrono::seconds>(limits.estancamiento).count());
+}
+
 void ApplyCallOptions(CURL* curl, const std::string& url, const LimitesTransporte& limits,
                       curl_slist* headers) {
   Set(curl, CURLOPT_URL, url.c_str());
   Set(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.conexion.count()));
-  Set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.estancamiento.count()));
-  Set(curl, CURLOPT_TIMEOUT_MS,
-      static_cast<long>(std::chrono::milliseconds(limits.plazoTotal).count()));
+  Set(curl, CURLOPT_LOW_SPEED_TIME, StallSeconds(limits));
+  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.plazoTotal.count()));
   Set(curl, CURLOPT_HTTPHEADER, headers);
 }
 
@@ -182,17 +193,22 @@ bool Connected(CURL* curl) {
           requestBytes > 0);
 }
 
-// libcurl reports all three limits with one code: the time spent tells the total deadline, the
-// connection the stall.
+// A limit as the caller would write it: "2 s" for whole seconds, "300 ms" otherwise.
+std::string LimitText(std::chrono::milliseconds limit) {
+  if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
+  return std::to_string(limit.count()) + " ms";
+}
+
+// libcurl reports all three limits with one code: the time spent tells the total deadline (0
+// being none), the connection the stall.
 std::string DescribeTimeout(CURL* curl, const LimitesTransporte& limits,
                             std::chrono::steady_clock::duration spent) {
-  if (spent >= limits.plazoTotal) {
-    return "se superó el plazo total de " + std::to_string(limits.plazoTotal.count()) +
-           " s para la operación";
+  if (limits.plazoTotal.count() > 0 && spent >= limits.plazoTotal) {
+    return "se superó el plazo total de " + LimitText(limits.plazoTotal) + " para la operación";
   }
   if (Connected(curl)) {
     return "el servicio dejó de responder (menos de 1 byte/s durante " +
-           std::to_string(limits.estancamiento.count()) + " s)";
+           LimitText(std::chrono::seconds(StallSeconds(limits))) + ")";
   }
   return "se agotó el tiempo de conexión con el servicio (" +
          std::to_string(limits.conexion.count()) + " ms)";
@@ -243,11 +259,47 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
   return text.append(" (").append(why).append(")");
 }
 
-// One fact libcurl keeps about the finished exchange; throws Error when it cannot give it.
+// Why an exchange that libcurl ended with `code` failed. Whether the request may have reached the
+// service is what a caller that must not send twice needs, so a code that libcurl also gives
+// before connecting is told apart by the connection.
+TipoFallo KindOf(CURL* curl, CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+    // The TLS handshake comes before any byte of the request.
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+      return TipoFallo::SinConexion;
+    // A connect limit that runs out sent nothing: the caller may send again without doubt.
+    case CURLE_OPERATION_TIMEDOUT:
+      return Connected(curl) ? TipoFallo::TiempoAgotado : TipoFallo::SinConexion;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return Connected(curl) ? TipoFallo::RespuestaInvalida : TipoFallo::ErrorLocal;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_WRITE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
+    case CURLE_BAD_CONTENT_ENCODING:
+      return TipoFallo::RespuestaInvalida;
+    case CURLE_SSL_CACERT_BADFILE:
+      return TipoFallo::ErrorLocal;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+      return TipoFallo::FalloTransporte;
+    default:
+      return Connected(curl) ? TipoFallo::FalloTransporte : TipoFallo::SinConexion;
+  }
+}
+
+// One fact libcurl keeps about the finished exchange; throws a Failure when it cannot give it.
 template <typename T>
 void GetInfo(CURL* curl, CURLINFO info, T* value) {
   if (curl_easy_getinfo(curl, info, value) != CURLE_OK) {
-    throw Error("el cliente HTTP no informó cómo terminó el intercambio");
+    throw Failure(TipoFallo::FalloTransporte,
+                  "el cliente HTTP no informó cómo terminó el intercambio");
   }
 }
 
@@ -256,7 +308,10 @@ XmlDocPtr ParseAnswer(std::string_view body) {
   try {
     return ParseNetworkXml(body);
   } catch (const EntitiesRefused&) {
-    throw Error("la respuesta declara entidades XML, que no se admiten");
+    throw Failure(TipoFallo::RespuestaInvalida,
+                  "la respuesta declara entidades XML, que no se admiten");
+  } catch (const Error& e) {
+    throw Failure(TipoFallo::RespuestaInvalida, e.what());
   }
 }
 
@@ -269,7 +324,8 @@ HttpAnswer Perform(CURL* curl, const Secrets& secrets, const LimitesTransporte& 
   const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
     const auto spent = std::chrono::steady_clock::now() - start;
-    throw Error(secrets.Mask(DescribeFailure(curl, code, limits, spent, errorBuffer)));
+    throw Failure(KindOf(curl, code),
+                  secrets.Mask(DescribeFailure(curl, code, limits, spent, errorBuffer)));
   }
   HttpAnswer answer;
   answer.secrets = secrets;

@@ -31,8 +31,9 @@ struct HttpAnswer {
 };
 
 // One libcurl handle, reused from call to call so that its connection can be kept; no cookies.
-// Every call is one synchronous exchange; a failure of the exchange itself throws Error, whose
-// description shows none of `secrets` (the API key among them).
+// Every call is one synchronous exchange; a failure of the exchange itself throws a Failure with
+// its kind (a refused argument is ErrorLocal), whose description shows none of `secrets` (the
+// API key among them).
 class Transport {
  public:
   Transport();

@@ -25,7 +25,7 @@ std::shared_ptr<ResultadoEnviarDocumento> ValidateTed(Servicio& servicio,
   detail::ReportFailures(*result->ResultadoServicio, "Error validando el TED: ", [&] {
     const detail::TedValues values = ReadTedValues(servicio, ted);
     if (auto mismatch = detail::TedMismatch(detail::RequireDocument(document), values)) {
-      result->ResultadoServicio->SetError(*mismatch);
+      result->ResultadoServicio->SetError(*mismatch, TipoFallo::ErrorLocal);
     }
   });
   return result->ResultadoServicio->Estado == "1" ? result : nullptr;

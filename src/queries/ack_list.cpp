@@ -6,6 +6,7 @@
 #include "core/answer.hpp"
 #include "core/base64.hpp"
 #include "core/charset.hpp"
+#include "core/failure.hpp"
 #include "core/payload.hpp"
 #include "core/report.hpp"
 #include "core/request_body.hpp"
@@ -41,8 +42,10 @@ std::shared_ptr<ResultadoRecuperarListACK> Servicio::RecuperarListadoAcusesRecib
     if (!detail::ApplyResult(answer, *list->ResultadoServicio)) return;
     const std::string data = answer.Text("Data");
     if (detail::IsMissingPayload(data)) {
-      throw Error("El documento no tiene acuses de recibo, para " +
-                  detail::DocumentAddress(ambiente, grupo, rut, tipoDocumento, folio));
+      throw detail::Failure(
+          TipoFallo::RechazoServicio,
+          "El documento no tiene acuses de recibo, para " +
+              detail::DocumentAddress(ambiente, grupo, rut, tipoDocumento, folio));
     }
     list->Datos = detail::DecodeIsoBase64(data);
   });
@@ -57,7 +60,7 @@ void ResultadoRecuperarListACK::SetData(
   ResultadoRecuperarXML = resultadoXml;
   AcusesRecibo = std::make_shared<std::vector<std::string>>();
   if (resultadoXml->Datos.empty()) return;
-  detail::ReportFailures(*resultadoXml->ResultadoServicio, kErrorCreandoAcks, [&] {
+  detail::ReportAnswerFailures(*resultadoXml->ResultadoServicio, kErrorCreandoAcks, [&] {
     const XmlDocument list = XmlDocument::Parse(resultadoXml->Datos);
     for (const xmlNode* ack : detail::ElementsNamed(detail::XmlDocumentAccess::Doc(list), "ack")) {
       AcusesRecibo->push_back(detail::Latin1ToUtf8(DecodeBase64(detail::NodeText(ack))));

@@ -2,6 +2,7 @@
 #include <quarlo/servicio.hpp>
 
 #include "core/answer.hpp"
+#include "core/failure.hpp"
 #include "core/report.hpp"
 #include "core/servicio_access.hpp"
 #include "core/url.hpp"
@@ -29,7 +30,9 @@ std::shared_ptr<ResultadoRecuperarPDF> Servicio::RecuperarPDF(const std::string&
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     const std::string data = answer.Text("Data");
     if (detail::IsMissingPayload(data)) {
-      throw Error("No fue posible recuperar el PDF del documento. " + answer.Description());
+      throw detail::Failure(
+          TipoFallo::RechazoServicio,
+          "No fue posible recuperar el PDF del documento. " + answer.Description());
     }
     result->Datos = data;
   });

@@ -79,12 +79,13 @@ std::shared_ptr<ResultadoRecuperarDoc> Servicio::RecuperarDocumento(
   // The caller sees the retrieval's own status object, so a later failure lands there too.
   result->ResultadoServicio = retrieved->ResultadoServicio;
   if (result->ResultadoServicio->Estado == "1") return result;
-  detail::ReportFailures(*result->ResultadoServicio, detail::kErrorConsultando, [&] {
+  detail::ReportAnswerFailures(*result->ResultadoServicio, detail::kErrorConsultando, [&] {
     const XmlDocument document = XmlDocument::Parse(retrieved->Datos);
     xmlDoc* doc = detail::XmlDocumentAccess::Doc(document);
     const std::string dteXml = RepairIndServicio(*this, doc, FirstDteXml(doc));
     result->Data = LoadRetrieved(doc, dteXml);
     result->ResultadoServicio->Estado = "0";
+    result->ResultadoServicio->Fallo = TipoFallo::Ninguno;
   });
   return result;
 }

@@ -2,6 +2,7 @@
 #include <quarlo/servicio.hpp>
 
 #include "core/answer.hpp"
+#include "core/failure.hpp"
 #include "core/payload.hpp"
 #include "core/report.hpp"
 #include "core/request_body.hpp"
@@ -34,8 +35,10 @@ std::shared_ptr<ResultadoRecuperarXML> Servicio::RecuperarXML(
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     const std::string data = answer.Text("Data");
     if (detail::IsMissingPayload(data)) {
-      throw Error("Documento no encontrado, para " +
-                  detail::DocumentAddress(ambiente, grupo, rut, tipoDocumento, folio));
+      throw detail::Failure(
+          TipoFallo::RechazoServicio,
+          "Documento no encontrado, para " +
+              detail::DocumentAddress(ambiente, grupo, rut, tipoDocumento, folio));
     }
     result->Datos = detail::DecodeIsoBase64(data);
   });

@@ -5,6 +5,7 @@
 #include <quarlo/error.hpp>
 #include <string>
 
+#include "core/failure.hpp"
 #include "core/numbers.hpp"
 #include "core/payload.hpp"
 #include "core/report.hpp"
@@ -44,7 +45,8 @@ bool ReadResultPage(const ServiceAnswer& answer, ResultadoBusDocumento& raw) {
 }
 
 Long PageCount(Long total, Integer pageSize) {
-  if (pageSize == 0) throw Error("el tamaño de página es 0");
+  // The caller's argument, even though the page was asked for and read first.
+  if (pageSize == 0) throw Failure(TipoFallo::ErrorLocal, "el tamaño de página es 0");
   // 64 bits, because the most negative count divided by -1 does not fit in 32.
   const std::int64_t count = total;
   std::int64_t pages = count / pageSize;

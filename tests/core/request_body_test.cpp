@@ -6,6 +6,7 @@
 
 #include "core/answer.hpp"
 #include "core/base64.hpp"
+#include "core/failure.hpp"
 #include "core/payload.hpp"
 
 namespace QuarloCliente::detail {
@@ -60,19 +61,29 @@ TEST(ServiceAnswerReading, MissingElementsAreNamedAndNonXmlShowsTheStatus) {
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "la respuesta no contiene el elemento Data");
   }
-  const ServiceAnswer html(HttpAnswer{"", 502, "text/html"});
+  const ServiceAnswer html(HttpAnswer{"", 404, "text/html"});
   try {
     html.Text("Result");
     FAIL();
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "HTTP 502: la respuesta no es XML");
+  } catch (const detail::Failure& e) {
+    EXPECT_STREQ(e.what(), "HTTP 404: la respuesta no es XML");
+    EXPECT_EQ(e.Kind(), TipoFallo::RechazoServicio);
   }
-  const ServiceAnswer page(HttpAnswer{"<html>Bad Gateway</html>", 502, "text/html"});
+  const ServiceAnswer page(HttpAnswer{"<html>Not found</html>", 404, "text/html"});
   try {
     page.Text("Result");
     FAIL();
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "HTTP 502: la respuesta no contiene el elemento Result");
+    EXPECT_STREQ(e.what(), "HTTP 404: la respuesta no contiene el elemento Result");
+  }
+  // A server error is one before anything is read, with the service's words when it has any.
+  try {
+    const ServiceAnswer failed(
+        HttpAnswer{"<R><Result>0</Result><Description>en mantención</Description></R>", 502, ""});
+    FAIL();
+  } catch (const detail::Failure& e) {
+    EXPECT_STREQ(e.what(), "HTTP 502: en mantención");
+    EXPECT_EQ(e.Kind(), TipoFallo::ErrorServidor);
   }
 }
 

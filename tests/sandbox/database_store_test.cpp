@@ -195,9 +195,58 @@ TEST(SandboxStore, WritersOnManyConnectionsNeverLoseAnInsert) {
     }
     for (auto& writer : writers) writer.join();
     EXPECT_EQ(failures, 0);
-    store.Read([](StoreTx& tx) {
+    store.Write([](StoreTx& tx) {
       EXPECT_EQ(tx.LowestFreeFolio("T", "1-9", 33, 1, 1000), 121) << "120 folios, no gap";
       EXPECT_EQ(tx.CountDocuments("T", "1", {}), 120);
+    });
+  }
+  std::filesystem::remove(path);
+}
+
+TEST(SandboxStore, WritesCommittedTogetherKeepEachOnesResultAndFailure) {
+  // Sixteen threads at once share commits; every third write fails after writing, and only its
+  // own writes may disappear with it.
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("sandbox-batches-" + std::to_string(::getpid()) + ".sqlite");
+  std::filesystem::remove(path);
+  {
+    Store store(path.string());
+    constexpr int kThreads = 16;
+    constexpr int kWrites = 30;
+    std::vector<std::vector<std::int64_t>> kept(kThreads);
+    std::vector<int> refused(kThreads, 0);
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < kThreads; ++writer) {
+      writers.emplace_back([&, writer] {
+        for (int i = 0; i < kWrites; ++i) {
+          const std::int64_t folio = writer * 1000 + i + 1;
+          try {
+            const std::int64_t returned = store.Write([&](StoreTx& tx) {
+              tx.MarkFolioUsed("T", "1-9", 33, folio);
+              tx.InsertDocument(Row(folio, tx.NewTrackId("T", DocumentKind::Dte, "now")));
+              if (i % 3 == 2) throw SandboxError(422, "refused after writing");
+              return folio;
+            });
+            EXPECT_EQ(returned, folio) << "each write gets its own result";
+            kept[static_cast<std::size_t>(writer)].push_back(folio);
+          } catch (const SandboxError& error) {
+            EXPECT_EQ(error.status(), 422);
+            ++refused[static_cast<std::size_t>(writer)];
+          }
+        }
+      });
+    }
+    for (auto& writer : writers) writer.join();
+    store.Read([&](StoreTx& tx) {
+      for (int writer = 0; writer < kThreads; ++writer) {
+        EXPECT_EQ(refused[static_cast<std::size_t>(writer)], kWrites / 3);
+        for (int i = 0; i < kWrites; ++i) {
+          const std::int64_t folio = writer * 1000 + i + 1;
+          const bool stored = tx.FindDocument(Row(folio, 0).key).has_value();
+          EXPECT_EQ(stored, i % 3 != 2) << "folio " << folio;
+          EXPECT_EQ(tx.FolioUsed("T", "1-9", 33, folio), stored) << "folio " << folio;
+        }
+      }
     });
   }
   std::filesystem::remove(path);

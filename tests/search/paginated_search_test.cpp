@@ -144,6 +144,8 @@ TEST_F(BuscarDocumentosTest, AnUnreadableDocumentFailsTheWholeSearch) {
     EXPECT_EQ(result->ResultadoServicio->Estado, "1");
     EXPECT_EQ(result->ResultadoServicio->Descripcion.rfind(kPrefix, 0), 0u);
     EXPECT_NE(result->ResultadoServicio->Descripcion.find(reason), std::string::npos);
+    // Read after the page's own report closed: still the answer's fault, not the caller's.
+    EXPECT_EQ(result->ResultadoServicio->Fallo, TipoFallo::RespuestaInvalida);
     EXPECT_EQ(result->getDocumentos(), nullptr);
   }
 }
@@ -170,6 +172,7 @@ TEST_F(BuscarDocumentosTest, APageSizeOfZeroFailsOnlyAfterTheRecordsAreBuilt) {
   EXPECT_EQ(result->ResultadoServicio->Estado, "1");
   EXPECT_EQ(result->ResultadoServicio->Descripcion,
             std::string(kPrefix) + "el tamaño de página es 0");
+  EXPECT_EQ(result->ResultadoServicio->Fallo, TipoFallo::ErrorLocal);
   EXPECT_EQ(Summaries(*result).size(), 2u);
   EXPECT_EQ(result->TotalDocumentos, 2);
   EXPECT_EQ(result->TotalPages, 0);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "store/group_commit.hpp"
 #include "store/pool.hpp"
 #include "store/records.hpp"
 #include "store/sqlite.hpp"
@@ -104,23 +105,25 @@ class Store {
   // Opens (creating when absent) the database at path; "" or ":memory:" keeps it in memory.
   explicit Store(std::string path);
 
-  // Runs fn(StoreTx&) in a write transaction (BEGIN IMMEDIATE) committed when fn returns; an
-  // exception rolls everything back, so a request stores all or nothing.
+  // Runs fn(StoreTx&) in a write transaction and returns once it is committed, perhaps together
+  // with other threads' writes; an exception rolls back everything fn wrote, so a request stores
+  // all or nothing. fn must not itself call Write or Read.
   template <class Fn>
   auto Write(Fn&& fn) {
-    return Run(Transaction::Kind::Write, std::forward<Fn>(fn));
+    using Result = decltype(fn(std::declval<StoreTx&>()));
+    if constexpr (std::is_void_v<Result>) {
+      commits_.Run([&fn](StoreTx& tx) { fn(tx); });
+    } else {
+      std::optional<Result> result;
+      commits_.Run([&fn, &result](StoreTx& tx) { result.emplace(fn(tx)); });
+      return std::move(*result);
+    }
   }
   // Runs fn(StoreTx&) in a read transaction, one consistent view of the data.
   template <class Fn>
   auto Read(Fn&& fn) {
-    return Run(Transaction::Kind::Read, std::forward<Fn>(fn));
-  }
-
- private:
-  template <class Fn>
-  auto Run(Transaction::Kind kind, Fn&& fn) {
     auto lease = pool_.Acquire();
-    Transaction transaction(*lease, kind);
+    Transaction transaction(*lease, Transaction::Kind::Read);
     StoreTx tx(*lease);
     if constexpr (std::is_void_v<decltype(fn(tx))>) {
       fn(tx);
@@ -132,7 +135,9 @@ class Store {
     }
   }
 
+ private:
   ConnectionPool pool_;
+  GroupCommit commits_{pool_};
 };
 
 }  // namespace QuarloSandbox

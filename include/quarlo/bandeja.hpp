@@ -70,7 +70,7 @@ struct IntentoEnvio {
   std::string operacion;
   /// The state the item was left in ("aceptado", "rechazado", "pendiente"), "" while unfinished.
   std::string resultado;
-  /// The failure kind of the answer ("Ninguno" for a success), "" while unfinished.
+  /// The failure kind of the answer as NombreFallo names it, "" while unfinished.
   std::string tipoFallo;
   std::string descripcion;
 };

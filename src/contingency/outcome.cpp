@@ -2,14 +2,26 @@
 
 namespace QuarloCliente::detail {
 
-// Until results carry their failure kind, any failure may have happened after the request
-// arrived: the item waits and the service is asked before any resend, never resent blind.
 DeliveryOutcome ClassifyResult(const ResultadoServicio& result) {
-  return result.Estado == "0" ? DeliveryOutcome::Accepted : DeliveryOutcome::Uncertain;
+  switch (result.Fallo) {
+    case TipoFallo::Ninguno:
+      return DeliveryOutcome::Accepted;
+    case TipoFallo::RechazoServicio:
+      return DeliveryOutcome::Refused;
+    case TipoFallo::SinConexion:
+      return DeliveryOutcome::NotSent;
+    case TipoFallo::ErrorLocal:
+      return DeliveryOutcome::LocalError;
+    case TipoFallo::FalloTransporte:
+    case TipoFallo::ErrorServidor:
+    case TipoFallo::TiempoAgotado:
+    case TipoFallo::RespuestaInvalida:
+      break;
+  }
+  // Whatever broke after the request left may have let it arrive.
+  return DeliveryOutcome::Uncertain;
 }
 
-std::string FailureKindName(const ResultadoServicio& result) {
-  return result.Estado == "0" ? "Ninguno" : "Desconocido";
-}
+std::string FailureKindName(const ResultadoServicio& result) { return NombreFallo(result.Fallo); }
 
 }  // namespace QuarloCliente::detail

@@ -112,15 +112,74 @@ TEST_F(BandejaIntegracion, AnAttemptLeftUnfinishedIsAskedAboutBeforeAnyResend) {
                                          servicio_.TipoPDF417_Grafico, stored.ted)
               ->ResultadoServicio,
           "EnviarDocumentoBoleta_TED");
-  Sql("UPDATE item SET incierto = 1, intentos = 1 WHERE id = " + std::to_string(arrived.item) +
-      "; INSERT INTO intento(item, operacion, inicio) VALUES (" + std::to_string(arrived.item) +
-      ", 'envio', 0)");
 
-  EXPECT_EQ(bandeja->Enviar(servicio_).aceptados, 1);
+  // Another process died before its submission left: the service does not hold that one.
+  const EmisionLocal lost = bandeja->EmitirBoleta(Boleta());
+  for (const std::int64_t item : {arrived.item, lost.item}) {
+    Sql("UPDATE item SET incierto = 1, intentos = 1 WHERE id = " + std::to_string(item) +
+        "; INSERT INTO intento(item, operacion, inicio) VALUES (" + std::to_string(item) +
+        ", 'envio', 0)");
+  }
+
+  const ResumenEnvio summary = bandeja->Enviar(servicio_);
+  EXPECT_EQ(summary.aceptados, 2);
   EXPECT_EQ(Operations(*bandeja, arrived.item),
             (std::vector<std::string>{"envio:", "consulta:aceptado"}))
       << "held by the service: accepted without a resend";
-  EXPECT_FALSE(bandeja->Items(EstadoItem::Aceptado).back().idSeguimiento.empty());
+  EXPECT_EQ(Operations(*bandeja, lost.item),
+            (std::vector<std::string>{"envio:", "consulta:pendiente", "envio:aceptado"}))
+      << "not held: sent once the service said so";
+  for (const ItemBandeja& item : bandeja->Items(EstadoItem::Aceptado)) {
+    if (item.clase == ClaseItem::Boleta) {
+      EXPECT_FALSE(item.idSeguimiento.empty()) << item.folio;
+    }
+  }
+}
+
+TEST_F(BandejaIntegracion, RefusalsAreKeptWithTheirReasonAndNeverRetried) {
+  auto bandeja = Bandeja();
+  // A CAF of another authority: the service refuses it, and then the boleta stamped with it.
+  const std::string foreign = testing::ReadTestData("ted/caf_39.xml");
+  bandeja->RegistrarCaf(Bytes(foreign.begin(), foreign.end()));
+  const EmisionLocal issued = bandeja->EmitirBoleta(Boleta());
+
+  EXPECT_EQ(bandeja->Enviar(servicio_).rechazados, 2);
+  const auto refused = bandeja->Items(EstadoItem::Rechazado);
+  ASSERT_EQ(refused.size(), 2u);
+  EXPECT_EQ(refused[0].clase, ClaseItem::Caf);
+  for (const ItemBandeja& item : refused) {
+    EXPECT_FALSE(item.motivo.empty());
+    const auto attempts = bandeja->Historial(item.id);
+    ASSERT_EQ(attempts.size(), 1u);
+    EXPECT_EQ(attempts[0].tipoFallo, NombreFallo(TipoFallo::RechazoServicio)) << item.motivo;
+  }
+  EXPECT_EQ(bandeja->Enviar(servicio_).intercambios, 0);
+  EXPECT_EQ(bandeja->Historial(issued.item).size(), 1u);
+}
+
+TEST_F(BandejaIntegracion, WhileTheServiceIsDownItemsWaitAndGoWhenItIsBack) {
+  auto bandeja = Bandeja();
+  bandeja->RegistrarCaf(Caf(kEmisorBoletas, 39, 1, 50));
+  const EmisionLocal issued = bandeja->EmitirBoleta(Boleta());
+  const std::string uri = sandbox_->Uri();
+  servicio_ = Servicio();
+  ASSERT_EQ(sandbox_->Stop(), 0) << sandbox_->Log();
+  servicio_.Configurar(uri, kApiKey);
+
+  const ResumenEnvio down = bandeja->Enviar(servicio_);
+  EXPECT_EQ(down.intercambios, 1) << "the drain stops at the first item that cannot be sent";
+  EXPECT_EQ(down.pendientes, 1);
+  const auto pending = bandeja->Items(EstadoItem::Pendiente);
+  ASSERT_EQ(pending.size(), 2u);
+  EXPECT_FALSE(pending[0].puedeHaberLlegado) << "nothing left this machine";
+  EXPECT_EQ(bandeja->Historial(pending[0].id).back().tipoFallo,
+            NombreFallo(TipoFallo::SinConexion));
+  EXPECT_TRUE(bandeja->AntiguedadPendiente().has_value());
+
+  Start(db_);
+  ASSERT_TRUE(DrainAll(*bandeja));
+  EXPECT_EQ(bandeja->Conteo().aceptados, 2);
+  EXPECT_EQ(Operations(*bandeja, issued.item), std::vector<std::string>{"envio:aceptado"});
 }
 
 }  // namespace

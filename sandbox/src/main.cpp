@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,25 @@ int IssueCaf(const CafOptions& options) {
   return 0;
 }
 
+// The fault settings with their seed: the one given, else a fresh one that the warning names, so
+// that a run with surprising faults can be replayed.
+FaultSettings ResolveFaults(const ServeOptions& options) {
+  FaultSettings faults = options.faults;
+  if (faults.share <= 0) return faults;
+  if (!options.seedGiven) {
+    std::random_device device;
+    faults.seed = (static_cast<std::uint64_t>(device()) << 32) | device();
+    faults.seed &= 0x7fffffffffffffffULL;  // within what --semilla accepts
+  }
+  std::string kinds;
+  for (const Fault fault : faults.kinds) {
+    kinds += (kinds.empty() ? "" : ",") + std::string(FaultName(fault));
+  }
+  std::cerr << "quarlo-sandbox: aviso: se inyectan fallas (" << kinds << ") en una fracción "
+            << faults.share << " de las solicitudes, --semilla " << faults.seed << "\n";
+  return faults;
+}
+
 // Signals are taken by sigwait on the main thread: nothing runs inside a signal handler, and
 // the server threads inherit the blocked mask so that the signals reach only sigwait.
 sigset_t StopSignals() {
@@ -60,7 +80,8 @@ int Serve(const ServeOptions& options) {
   }
   SandboxServer server(
       ServiceContext{store, authority}, ApiKeys(options.apiKeys),
-      [](const std::string& line) { std::cerr << "quarlo-sandbox: " + line + "\n"; });
+      [](const std::string& line) { std::cerr << "quarlo-sandbox: " + line + "\n"; }, {},
+      ResolveFaults(options));
   const int port = server.Bind(options.host, options.port);
   server.Start();
   std::cout << "quarlo-sandbox escuchando en http://" << options.host << ":" << port << std::endl;

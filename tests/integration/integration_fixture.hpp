@@ -13,9 +13,9 @@
 
 #include "core/charset.hpp"
 #include "crypto/caf.hpp"
-#include "service/ted.hpp"
 #include "sandbox/image_checks.hpp"
 #include "sandbox_process.hpp"
+#include "service/ted.hpp"
 #include "sii_schemas.hpp"
 
 namespace QuarloCliente::integration {
@@ -61,9 +61,10 @@ class IntegrationTest : public ::testing::Test {
     }
   }
 
-  // Starts a sandbox in the test's folder (on the given store) and points servicio_ at it.
-  void Start(const std::filesystem::path& db = {}) {
-    sandbox_.emplace(SandboxOptions{dir_.path(), kApiKey, db});
+  // Starts a sandbox in the test's folder (on the given store, with more options when given) and
+  // points servicio_ at it.
+  void Start(const std::filesystem::path& db = {}, std::vector<std::string> extraArgs = {}) {
+    sandbox_.emplace(SandboxOptions{dir_.path(), kApiKey, db, std::move(extraArgs)});
     servicio_.Configurar(sandbox_->Uri(), kApiKey);
   }
 

@@ -111,6 +111,7 @@ SandboxProcess::SandboxProcess(SandboxOptions options)
     args.push_back("--db");
     args.push_back(options_.db.string());
   }
+  args.insert(args.end(), options_.extraArgs.begin(), options_.extraArgs.end());
   Pipe out = MakePipe();
   pid_ = Spawn(args, out.write.Get(), log_);
   // Only the child may hold the write end, or a server that dies would never give EOF.

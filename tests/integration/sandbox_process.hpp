@@ -21,7 +21,8 @@ namespace QuarloCliente::integration {
 struct SandboxOptions {
   std::filesystem::path folder;
   std::string apiKey = "llave-integracion";
-  std::filesystem::path db;  // empty: the store lives in memory
+  std::filesystem::path db;            // empty: the store lives in memory
+  std::vector<std::string> extraArgs;  // more options, such as the faults to inject
 };
 
 // Longest wait for the server to start listening, stop, or finish a command. Generous because

@@ -42,6 +42,30 @@ TEST(SandboxCommandLine, RefusesWhatItCannotFollow) {
   EXPECT_THROW(Parse({"8080"}), UsageError);
 }
 
+TEST(SandboxCommandLine, ReadsTheFaultOptionsAndRefusesUnknownKindsAndShares) {
+  EXPECT_EQ(Parse({}).serve.faults.share, 0) << "no faults unless asked for";
+  const CommandLine line =
+      Parse({"--fallas", "0.25", "--semilla", "42", "--tipos-falla", "503,reinicio,503",
+             "--operaciones-falla", "SendDTEDocument,FiscalStatus", "--estancamiento-ms", "1500"});
+  EXPECT_EQ(line.serve.faults.share, 0.25);
+  EXPECT_EQ(line.serve.faults.seed, 42U);
+  EXPECT_TRUE(line.serve.seedGiven);
+  EXPECT_EQ(line.serve.faults.kinds, (std::vector<Fault>{Fault::Unavailable, Fault::ResetBefore}));
+  EXPECT_EQ(line.serve.faults.operations,
+            (std::vector<std::string>{"SendDTEDocument", "FiscalStatus"}));
+  EXPECT_EQ(line.serve.faults.stall, std::chrono::milliseconds(1500));
+  EXPECT_EQ(Parse({"--fallas", "1"}).serve.faults.kinds, AllFaults());
+  EXPECT_FALSE(Parse({"--fallas", "1"}).serve.seedGiven);
+  EXPECT_THROW(Parse({"--fallas", "1.5"}), UsageError);
+  EXPECT_THROW(Parse({"--fallas", "0,3"}), UsageError) << "a point, whatever the locale";
+  EXPECT_THROW(Parse({"--fallas", "nan"}), UsageError);
+  EXPECT_THROW(Parse({"--semilla", "-1"}), UsageError);
+  EXPECT_THROW(Parse({"--tipos-falla", "503,lenta"}), UsageError);
+  EXPECT_THROW(Parse({"--tipos-falla", ""}), UsageError);
+  EXPECT_THROW(Parse({"--operaciones-falla", "_sandbox"}), UsageError);
+  EXPECT_THROW(Parse({"--estancamiento-ms", "0"}), UsageError);
+}
+
 TEST(SandboxCommandLine, IssuesCafsOnlyWithIssuerTypeAndRange) {
   const CommandLine line = Parse({"caf", "--rut", "76543210-3", "--tipo", "33", "--desde", "1",
                                   "--hasta", "50", "--authority-key", "a.pem"});

@@ -229,7 +229,8 @@ TEST(SandboxFrontEnd, ClientsThatDoNotReadTheirAnswerHoldNoWorker) {
                       return ProcessedAnswer{
                           "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) +
                               "\r\n\r\n" + std::string(size, 'x'),
-                          false};
+                          false,
+                          {}};
                     },
                     {});
   const int port = frontEnd.Bind("127.0.0.1", 0);

@@ -62,10 +62,11 @@ inline std::ostream& operator<<(std::ostream& out, const Reply& reply) {
 class Sandbox {
  public:
   explicit Sandbox(const std::string& db = "", FrontEndLimits limits = {},
-                   std::function<void(const std::string&)> log = {})
+                   std::function<void(const std::string&)> log = {}, FaultSettings faults = {})
       : store_(std::make_unique<Store>(db)),
         server_(std::make_unique<SandboxServer>(ServiceContext{*store_, TestAuthority()},
-                                                ApiKeys({kApiKey}), std::move(log), limits)) {
+                                                ApiKeys({kApiKey}), std::move(log), limits,
+                                                std::move(faults))) {
     port_ = server_->Bind("127.0.0.1", 0);
     server_->Start();
   }

@@ -75,7 +75,7 @@ ProcessedAnswer BufferedHttpServer::Process(FramedRequest& request) {
   const bool processed = process_request(
       stream, request.lastOnConnection, closed,
       [&request](httplib::Request& parsed) { parsed.body = std::move(request.body); });
-  return ProcessedAnswer{stream.TakeAnswer(), closed || !processed || request.lastOnConnection};
+  return ProcessedAnswer{stream.TakeAnswer(), closed || !processed || request.lastOnConnection, {}};
 }
 
 }  // namespace QuarloSandbox

@@ -15,6 +15,7 @@
 #include "sandbox_error.hpp"
 #include "server/admission.hpp"
 #include "server/body_reader.hpp"
+#include "server/faults.hpp"
 #include "server/log_line.hpp"
 #include "server/refusal.hpp"
 
@@ -37,7 +38,7 @@ constexpr const char* kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 }  // namespace
 
 struct FrontEnd::Connection {
-  enum class Stage { Head, Body, AtWorker, Answering, Lingering };
+  enum class Stage { Head, Body, AtWorker, Holding, Answering, Lingering };
 
   UniqueFd fd;
   std::uint64_t id = 0;
@@ -56,6 +57,7 @@ struct FrontEnd::Connection {
   std::size_t written = 0;
   bool closeAfterAnswer = false;
   bool lingerAfterAnswer = false;
+  std::function<void(std::optional<Moment>)> delivered;  // of the answer in hand
   std::size_t lingered = 0;
   std::size_t served = 0;
   std::size_t held = 0;      // counted in FrontEnd::buffered_
@@ -66,11 +68,12 @@ struct FrontEnd::Connection {
 };
 
 FrontEnd::FrontEnd(FrontEndLimits limits, const ApiKeys& keys, RequestProcessor process,
-                   std::function<void(const std::string&)> log)
+                   std::function<void(const std::string&)> log, FaultHooks faults)
     : limits_(limits),
       keys_(keys),
       process_(std::move(process)),
       log_(std::move(log)),
+      faults_(std::move(faults)),
       epoll_(epoll_create1(EPOLL_CLOEXEC)),
       wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       nextSweep_(Clock::time_point::max()),
@@ -135,6 +138,7 @@ void FrontEnd::HandleEvent(std::uint64_t tag) {
     case Connection::Stage::Lingering:
       return Drain(connection);
     case Connection::Stage::AtWorker:
+    case Connection::Stage::Holding:
       return;
   }
 }
@@ -206,7 +210,8 @@ void FrontEnd::TakeFinished() {
     Connection& connection = *connections_.at(done.id);
     connection.atWorker = 0;
     connection.closeAfterAnswer = done.answer.close || stopping_;
-    StartAnswer(connection, std::move(done.answer.bytes));
+    connection.delivered = std::move(done.answer.delivered);
+    Deliver(connection, std::move(done.answer.bytes), done.fault);
   }
   if (stopping_ && !stopBegun_) BeginStop();
 }
@@ -217,10 +222,13 @@ void FrontEnd::BeginStop() {
     epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, listener_.Get(), nullptr);
   }
   listener_.Reset();
-  // Requests at a worker are answered first; everything else ends now.
+  // Requests at a worker are answered first, a held answer now; everything else ends now.
   for (auto& [id, connection] : connections_) {
-    if (connection->stage == Connection::Stage::AtWorker ||
-        connection->stage == Connection::Stage::Answering) {
+    if (connection->stage == Connection::Stage::Holding) {
+      connection->closeAfterAnswer = true;
+      StartAnswer(*connection, std::move(connection->output));
+    } else if (connection->stage == Connection::Stage::AtWorker ||
+               connection->stage == Connection::Stage::Answering) {
       connection->closeAfterAnswer = true;
     } else if (!connection->closed) {
       Close(*connection);
@@ -326,6 +334,12 @@ void FrontEnd::HandOff(Connection& connection) {
   request->socket = connection.fd.Get();
   request->lastOnConnection =
       ++connection.served >= limits_.requestsPerConnection || stopping_ || connection.peerDone;
+  request->received = Stamp();
+  if (faults_.choose) request->fault = faults_.choose(request->head);
+  if (request->fault != Fault::None) {
+    Log(FaultLogLine(request->fault, request->head.method, request->head.target,
+                     request->received.order));
+  }
   connection.head.reset();
   connection.body.reset();
   connection.input.shrink_to_fit();  // an idle connection keeps no large read buffer
@@ -339,11 +353,11 @@ void FrontEnd::HandOff(Connection& connection) {
     try {
       answer = process_(*request);
     } catch (...) {
-      answer = {RefusalResponse(500, "error interno del sandbox"), true};
+      answer = {RefusalResponse(500, "error interno del sandbox"), true, {}};
     }
     {
       const std::lock_guard lock(finishedMutex_);
-      finished_.push_back({id, std::move(answer)});
+      finished_.push_back({id, std::move(answer), request->fault});
     }
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto ignored = ::write(wake_.Get(), &one, sizeof one);
@@ -358,6 +372,33 @@ void FrontEnd::Refuse(Connection& connection, int status, const std::string& des
   connection.input.clear();
   connection.lingerAfterAnswer = true;
   StartAnswer(connection, RefusalResponse(status, description));
+}
+
+void FrontEnd::Deliver(Connection& connection, std::string bytes, Fault fault) {
+  switch (fault) {
+    case Fault::LostAnswer:
+      return Close(connection);
+    case Fault::ResetBefore:
+    case Fault::ResetAfter:
+      return Reset(connection);
+    case Fault::Stall:
+      if (!stopping_) return Hold(connection, std::move(bytes));
+      break;
+    case Fault::None:
+    case Fault::Unavailable:
+      break;
+  }
+  StartAnswer(connection, std::move(bytes));
+}
+
+void FrontEnd::Hold(Connection& connection, std::string bytes) {
+  // Held by the loop against a deadline, like any other wait: no worker sleeps on it, and other
+  // connections go on being served.
+  connection.stage = Connection::Stage::Holding;
+  connection.output = std::move(bytes);
+  connection.written = 0;
+  connection.since = Clock::now();
+  SetDeadline(connection, connection.since + faults_.stall);
 }
 
 void FrontEnd::StartAnswer(Connection& connection, std::string bytes) {
@@ -387,6 +428,7 @@ void FrontEnd::WriteOutput(Connection& connection) {
 }
 
 void FrontEnd::FinishAnswer(Connection& connection) {
+  if (connection.delivered) ReportDelivery(connection, Stamp());
   connection.output = std::string();
   connection.written = 0;
   if (connection.lingerAfterAnswer) {
@@ -424,8 +466,7 @@ void FrontEnd::Expire(Connection& connection) {
   if (connection.stage == Connection::Stage::Answering) {
     // Reset rather than closed: the unsent rest of the answer is dropped at once instead of
     // staying in the system's buffers for a client that does not read it.
-    const linger reset{1, 0};
-    setsockopt(connection.fd.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    return Reset(connection);
   }
   const bool midRequest = connection.stage == Connection::Stage::Body ||
                           (connection.stage == Connection::Stage::Head && connection.headStarted);
@@ -439,8 +480,26 @@ void FrontEnd::Expire(Connection& connection) {
   Close(connection);
 }
 
+void FrontEnd::Reset(Connection& connection) {
+  const linger reset{1, 0};
+  setsockopt(connection.fd.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  Close(connection);
+}
+
+void FrontEnd::ReportDelivery(Connection& connection, std::optional<Moment> sent) {
+  if (!connection.delivered) return;
+  const auto delivered = std::move(connection.delivered);
+  connection.delivered = nullptr;
+  delivered(sent);
+}
+
+Moment FrontEnd::Stamp() {
+  return Moment{std::chrono::system_clock::now(), ++events_};
+}
+
 void FrontEnd::Close(Connection& connection) {
   if (connection.closed) return;
+  ReportDelivery(connection, std::nullopt);
   SetInterest(connection, 0);
   connection.fd.Reset();
   connection.closed = true;
@@ -500,7 +559,9 @@ void FrontEnd::SweepDeadlines() {
   nextSweep_ = Clock::time_point::max();
   for (auto& [id, connection] : connections_) {
     if (connection->closed || connection->stage == Connection::Stage::AtWorker) continue;
-    if (connection->deadline <= now) {
+    if (connection->deadline <= now && connection->stage == Connection::Stage::Holding) {
+      StartAnswer(*connection, std::move(connection->output));
+    } else if (connection->deadline <= now) {
       Expire(*connection);
     } else {
       nextSweep_ = std::min(nextSweep_, connection->deadline);

@@ -14,12 +14,15 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "server/dispatcher.hpp"
+#include "server/faults.hpp"
 #include "server/limits.hpp"
+#include "server/moment.hpp"
 #include "server/request_head.hpp"
 #include "server/sockets.hpp"
 #include "unique_fd.hpp"
@@ -38,12 +41,24 @@ struct FramedRequest {
   Endpoint peer;
   int socket = -1;                // for descriptor checks only: a worker never reads or writes it
   bool lastOnConnection = false;  // the front end closes the connection after this answer
+  Moment received;                // when its last byte was read
+  Fault fault = Fault::None;      // what the front end will do to it, drawn as it completed
 };
 
 // The whole answer to one request as it goes on the wire, and whether the connection ends there.
 struct ProcessedAnswer {
   std::string bytes;
   bool close = false;
+  // Called once on the front end's thread: with the moment the answer's last byte went to the
+  // socket, or with nothing when it never went (dropped, reset, the client gone).
+  std::function<void(std::optional<Moment>)> delivered;
+};
+
+// How the front end injects faults: the fault of each complete request (Fault::None when unset),
+// and how long a stalled answer is held before it is sent.
+struct FaultHooks {
+  std::function<Fault(const RequestHead&)> choose;
+  std::chrono::milliseconds stall{0};
 };
 
 // Turns a complete request into its answer; runs on the worker threads.
@@ -52,9 +67,10 @@ using RequestProcessor = std::function<ProcessedAnswer(FramedRequest&)>;
 // The event loop that accepts connections, frames requests within the limits and writes answers.
 class FrontEnd {
  public:
-  // `log`, when set, receives one line per request the front end refuses or drops itself.
+  // `log`, when set, receives one line per request the front end refuses or drops itself, and
+  // one per fault it injects.
   FrontEnd(FrontEndLimits limits, const ApiKeys& keys, RequestProcessor process,
-           std::function<void(const std::string&)> log);
+           std::function<void(const std::string&)> log, FaultHooks faults = {});
   ~FrontEnd();
   FrontEnd(const FrontEnd&) = delete;
   FrontEnd& operator=(const FrontEnd&) = delete;
@@ -75,6 +91,7 @@ class FrontEnd {
   struct Finished {
     std::uint64_t id;
     ProcessedAnswer answer;
+    Fault fault;
   };
 
   // Routes one epoll event to the listener, the wake-up or a connection.
@@ -102,6 +119,10 @@ class FrontEnd {
   void HandOff(Connection& connection);
   // Logs and answers a refusal, then lingers before closing.
   void Refuse(Connection& connection, int status, const std::string& description);
+  // Sends a finished answer, or does to it what its fault says.
+  void Deliver(Connection& connection, std::string bytes, Fault fault);
+  // Keeps a stalled answer until the stall delay has passed (or the server stops).
+  void Hold(Connection& connection, std::string bytes);
   // Starts sending an answer.
   void StartAnswer(Connection& connection, std::string bytes);
   // Sends what the socket takes of the answer now.
@@ -114,6 +135,12 @@ class FrontEnd {
   void Expire(Connection& connection);
   // Closes the connection; it is forgotten at the end of the loop's turn.
   void Close(Connection& connection);
+  // Closes the connection with a reset (SO_LINGER 0): what is unsent is dropped, the peer sees RST.
+  void Reset(Connection& connection);
+  // Tells whoever waits for the connection's answer whether it went out, once.
+  void ReportDelivery(Connection& connection, std::optional<Moment> sent);
+  // Now, as a moment of the front end: the wall clock and the next number of its event count.
+  Moment Stamp();
 
   // Registers the epoll events the connection waits for (none: unregistered).
   void SetInterest(Connection& connection, std::uint32_t events);
@@ -134,6 +161,8 @@ class FrontEnd {
   const ApiKeys& keys_;
   RequestProcessor process_;
   std::function<void(const std::string&)> log_;
+  FaultHooks faults_;
+  std::uint64_t events_ = 0;
   UniqueFd epoll_;
   UniqueFd wake_;
   UniqueFd listener_;

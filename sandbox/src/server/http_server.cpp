@@ -1,10 +1,15 @@
 #include "server/http_server.hpp"
 
+#include <algorithm>
+#include <charconv>
+
 #include "protocol/answer.hpp"
 #include "server/buffered_exchange.hpp"
 #include "server/front_end.hpp"
 #include "server/log_line.hpp"
 #include "server/refusal.hpp"
+#include "server/routes.hpp"
+#include "server/sandbox_paths.hpp"
 
 namespace QuarloSandbox {
 
@@ -31,21 +36,59 @@ std::string BaseUrl(const httplib::Request& request) {
   return "http://" + request.local_addr + ":" + std::to_string(request.local_port);
 }
 
+// The counted submission of the request the worker is processing, 0 when it is none. httplib
+// hands its handler only its own Request, so the entry travels beside the call, on the worker's
+// thread, for as long as a CountedSubmission lives.
+thread_local std::uint64_t currentSubmission = 0;
+
+class CountedSubmission {
+ public:
+  explicit CountedSubmission(std::uint64_t entry) { currentSubmission = entry; }
+  ~CountedSubmission() { currentSubmission = 0; }
+  CountedSubmission(const CountedSubmission&) = delete;
+  CountedSubmission& operator=(const CountedSubmission&) = delete;
+};
+
+// The folio a stored submission took, as its answer gives it; nothing when it was not stored.
+std::optional<std::int64_t> TakenFolio(const Answer& answer) {
+  if (answer.status != 200) return std::nullopt;
+  for (const auto& [name, text] : answer.payload) {
+    std::int64_t folio = 0;
+    if (name == "Folio" &&
+        std::from_chars(text.data(), text.data() + text.size(), folio).ec == std::errc{}) {
+      return folio;
+    }
+  }
+  return std::nullopt;
+}
+
+RequestView ViewOf(const httplib::Request& request) {
+  RequestView view{request.method, request.target, std::nullopt, request.body, BaseUrl(request)};
+  if (request.has_header("AuthKey")) view.authKey = request.get_header_value("AuthKey");
+  return view;
+}
+
 }  // namespace
 
 SandboxServer::SandboxServer(ServiceContext context, ApiKeys keys,
-                             std::function<void(const std::string&)> log, FrontEndLimits limits)
+                             std::function<void(const std::string&)> log, FrontEndLimits limits,
+                             FaultSettings faults, std::size_t submissionCapacity)
     : context_(context),
       keys_(std::move(keys)),
       log_(std::move(log)),
+      faults_(std::move(faults)),
+      submissions_(submissionCapacity),
       http_(std::make_unique<BufferedHttpServer>()) {
   Install();
   http_->set_payload_max_length(limits.maxBodyBytes);
   http_->set_keep_alive_max_count(limits.requestsPerConnection);
   http_->set_keep_alive_timeout(
       std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
+  FaultHooks hooks{[this](const RequestHead& head) { return FaultFor(head); },
+                   faults_.Settings().stall};
   frontEnd_ = std::make_unique<FrontEnd>(
-      limits, keys_, [this](FramedRequest& request) { return http_->Process(request); }, log_);
+      limits, keys_, [this](FramedRequest& request) { return Serve(request); }, log_,
+      std::move(hooks));
   // The front end answers a body over the cap before httplib could see it; this is for the
   // description of httplib's own refusals.
   const std::size_t maxBody = limits.maxBodyBytes;
@@ -66,19 +109,73 @@ SandboxServer::~SandboxServer() {
 void SandboxServer::Install() {
   // Every request goes to Dispatch before httplib's routing, whose std::regex match recurses
   // once per character of the path: an 8 kB path cost each worker megabytes of stack.
-  http_->set_pre_routing_handler([this](const httplib::Request& request,
-                                        httplib::Response& response) {
-    RequestView view{request.method, request.target, std::nullopt, request.body, BaseUrl(request)};
-    if (request.has_header("AuthKey")) view.authKey = request.get_header_value("AuthKey");
-    const Answer answer = Dispatch(context_, keys_, view);
-    response.status = answer.status;
-    response.set_content(RenderAnswer(answer), kAnswerContentType);
-    if (log_) {
-      log_(RequestLogLine(request.method, request.target, answer.status,
-                          answer.result == "0" ? std::string_view{} : answer.description));
+  http_->set_pre_routing_handler(
+      [this](const httplib::Request& request, httplib::Response& response) {
+        const RequestView view = ViewOf(request);
+        if (IsSandboxPath(request.target)) {
+          const SandboxPathAnswer answer = AnswerSandboxPath(submissions_, keys_, view);
+          response.status = answer.status;
+          response.set_content(answer.body, kAnswerContentType);
+          if (log_) log_(RequestLogLine(request.method, request.target, answer.status, {}));
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        const Answer answer = Dispatch(context_, keys_, view);
+        if (currentSubmission != 0) {
+          submissions_.Processed(currentSubmission, answer.status, TakenFolio(answer));
+        }
+        response.status = answer.status;
+        response.set_content(RenderAnswer(answer), kAnswerContentType);
+        if (log_) {
+          log_(RequestLogLine(request.method, request.target, answer.status,
+                              answer.result == "0" ? std::string_view{} : answer.description));
+        }
+        return httplib::Server::HandlerResponse::Handled;
+      });
+}
+
+Fault SandboxServer::FaultFor(const RequestHead& head) {
+  // Only the protocol's paths (those chosen, when some are) are faulted: an unknown path or the
+  // sandbox's own report is answered as it is, and takes no draw from the fault sequence.
+  const std::string operation = OperationName(head.target);
+  const auto& chosen = faults_.Settings().operations;
+  if (FindRoute(operation) == nullptr ||
+      (!chosen.empty() && std::find(chosen.begin(), chosen.end(), operation) == chosen.end())) {
+    return Fault::None;
+  }
+  return faults_.Next();
+}
+
+ProcessedAnswer SandboxServer::Serve(FramedRequest& request) {
+  const std::string operation = OperationName(request.head.target);
+  std::uint64_t entry = 0;
+  if (request.head.method == "POST") {
+    if (auto folio = SubmittedFolio(operation, request.body)) {
+      entry = submissions_.Received(std::move(*folio), operation, request.received, request.fault);
     }
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  }
+  ProcessedAnswer answer;
+  try {
+    answer = Respond(request, entry);
+  } catch (...) {
+    answer = {RefusalResponse(500, "error interno del sandbox"), true, {}};
+  }
+  if (entry != 0) {
+    answer.delivered = [this, entry](std::optional<Moment> sent) {
+      submissions_.Delivered(entry, sent);
+    };
+  }
+  return answer;
+}
+
+ProcessedAnswer SandboxServer::Respond(FramedRequest& request, std::uint64_t submission) {
+  if (request.fault == Fault::Unavailable) {
+    submissions_.Processed(submission, 503, std::nullopt);
+    return {RefusalResponse(503, "el sandbox simula que el servicio no está disponible"), true, {}};
+  }
+  // A reset before processing has nothing to answer: the front end drops the connection.
+  if (!ProcessesRequest(request.fault)) return {};
+  const CountedSubmission counted(submission);
+  return http_->Process(request);
 }
 
 int SandboxServer::Bind(const std::string& host, int port) {

@@ -6,23 +6,32 @@
 #include <thread>
 
 #include "server/dispatcher.hpp"
+#include "server/faults.hpp"
 #include "server/limits.hpp"
+#include "server/submissions.hpp"
 #include "service/context.hpp"
 
 namespace QuarloSandbox {
 
 class BufferedHttpServer;
 class FrontEnd;
+struct FramedRequest;
+struct ProcessedAnswer;
+struct RequestHead;
 
 // The sandbox's HTTP server: a front end frames every request within `limits`, then each
 // complete request goes through Dispatch on a pool of worker threads and is answered with the
-// XML Response document.
+// XML Response document. Requests to the protocol's paths are faulted as `faults` says; document
+// submissions are counted per folio and reported on /_sandbox/envios.
 class SandboxServer {
  public:
   // `log`, when set, receives one line per request (method, operation, status and, on failure,
-  // the description; never a path segment or a key), every value escaped.
+  // the description; never a path segment or a key), every value escaped, and one line per
+  // injected fault.
   SandboxServer(ServiceContext context, ApiKeys keys,
-                std::function<void(const std::string&)> log = {}, FrontEndLimits limits = {});
+                std::function<void(const std::string&)> log = {}, FrontEndLimits limits = {},
+                FaultSettings faults = {},
+                std::size_t submissionCapacity = SubmissionLog::kDefaultCapacity);
   ~SandboxServer();
   SandboxServer(const SandboxServer&) = delete;
   SandboxServer& operator=(const SandboxServer&) = delete;
@@ -37,10 +46,19 @@ class SandboxServer {
 
  private:
   void Install();
+  // The fault of a complete request; on the front end's thread, in the order requests complete.
+  Fault FaultFor(const RequestHead& head);
+  // A complete request's answer on a worker: counted when it submits a document, processed
+  // unless its fault says otherwise.
+  ProcessedAnswer Serve(FramedRequest& request);
+  // The answer a request gets under its fault: processed by httplib, a 503, or none at all.
+  ProcessedAnswer Respond(FramedRequest& request, std::uint64_t submission);
 
   ServiceContext context_;
   ApiKeys keys_;
   std::function<void(const std::string&)> log_;
+  FaultInjector faults_;
+  SubmissionLog submissions_;
   std::unique_ptr<BufferedHttpServer> http_;
   std::unique_ptr<FrontEnd> frontEnd_;
   std::thread thread_;

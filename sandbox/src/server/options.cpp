@@ -1,7 +1,10 @@
 #include "server/options.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
+
+#include "server/routes.hpp"
 
 namespace QuarloSandbox {
 
@@ -15,6 +18,55 @@ long long Number(const std::string& text, const std::string& option, long long m
                      std::to_string(max) + ", no '" + text + "'");
   }
   return value;
+}
+
+// A share written as a decimal fraction with a point ("0.3"), whatever the locale.
+double Share(const std::string& text, const std::string& option) {
+  double value = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || !(value >= 0 && value <= 1)) {
+    throw UsageError(option + " espera una fracción entre 0 y 1 (por ejemplo 0.3), no '" + text +
+                     "'");
+  }
+  return value;
+}
+
+// "a,b,c" as its items; "" is one empty item, which the readers below refuse.
+std::vector<std::string> CommaList(const std::string& text) {
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    items.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return items;
+}
+
+// "respuesta-perdida,503": the faults named, each once.
+std::vector<Fault> FaultList(const std::string& text, const std::string& option) {
+  std::vector<Fault> faults;
+  for (const std::string& name : CommaList(text)) {
+    const auto fault = FaultNamed(name);
+    if (!fault) {
+      throw UsageError(option + ": tipo de falla desconocido '" + name +
+                       "' (respuesta-perdida, 503, estancamiento, reinicio, "
+                       "reinicio-tras-proceso)");
+    }
+    if (std::find(faults.begin(), faults.end(), *fault) == faults.end()) faults.push_back(*fault);
+  }
+  return faults;
+}
+
+// "SendDTEDocument,SendBoletaDocument": paths of the protocol.
+std::vector<std::string> OperationList(const std::string& text, const std::string& option) {
+  std::vector<std::string> operations = CommaList(text);
+  for (const std::string& name : operations) {
+    if (FindRoute(name) == nullptr) {
+      throw UsageError(option + ": '" + name + "' no es una operación del protocolo");
+    }
+  }
+  return operations;
 }
 
 // Walks "--name value" pairs.
@@ -54,6 +106,18 @@ void ParseServe(const std::vector<std::string>& args, CommandLine& line) {
       line.serve.db = value;
     } else if (option == "--authority-key") {
       line.serve.authorityKey = value;
+    } else if (option == "--fallas") {
+      line.serve.faults.share = Share(value, option);
+    } else if (option == "--semilla") {
+      line.serve.faults.seed = static_cast<std::uint64_t>(
+          Number(value, option, 0, std::numeric_limits<long long>::max()));
+      line.serve.seedGiven = true;
+    } else if (option == "--tipos-falla") {
+      line.serve.faults.kinds = FaultList(value, option);
+    } else if (option == "--operaciones-falla") {
+      line.serve.faults.operations = OperationList(value, option);
+    } else if (option == "--estancamiento-ms") {
+      line.serve.faults.stall = std::chrono::milliseconds(Number(value, option, 1, 3'600'000));
     } else {
       throw UsageError("opción desconocida: " + option);
     }
@@ -119,9 +183,17 @@ std::string Usage() {
   return "uso:\n"
          "  quarlo-sandbox [--port N] [--host DIRECCION] [--api-key LLAVE]... [--db ARCHIVO]\n"
          "                 [--authority-key ARCHIVO]\n"
+         "                 [--fallas P [--semilla N] [--tipos-falla T,...] [--estancamiento-ms "
+         "N]]\n"
          "      sirve el protocolo en http://DIRECCION:N (127.0.0.1:8080; --port 0 toma un\n"
          "      puerto libre); sin --db los datos viven en memoria; sin --api-key acepta\n"
          "      cualquier llave\n"
+         "      --fallas inyecta fallas en esa fracción (0 a 1) de las solicitudes del protocolo,\n"
+         "      repetibles con --semilla; tipos (todos por omisión): respuesta-perdida, 503,\n"
+         "      estancamiento (la respuesta se retiene --estancamiento-ms, 90000 por omisión),\n"
+         "      reinicio (antes de procesar), reinicio-tras-proceso; --operaciones-falla\n"
+         "      SendDTEDocument,... limita las fallas a esas operaciones\n"
+         "      GET /_sandbox/envios[/ambiente/rut/tipo/folio] informa los envíos por folio\n"
          "  quarlo-sandbox caf --rut RUT --tipo T --desde D --hasta H [--razon-social TEXTO]\n"
          "                 [--authority-key ARCHIVO] > caf.xml\n"
          "      emite un CAF de prueba firmado por la autoridad del sandbox\n"

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "server/faults.hpp"
 
 namespace QuarloSandbox {
 
@@ -13,12 +17,16 @@ class UsageError : public std::runtime_error {
 };
 
 // quarlo-sandbox [--port N] [--host H] [--api-key K]... [--db PATH] [--authority-key PATH]
+//                [--fallas P [--semilla N] [--tipos-falla T,...] [--operaciones-falla O,...]
+//                 [--estancamiento-ms N]]
 struct ServeOptions {
   int port = 8080;
   std::string host = "127.0.0.1";
   std::vector<std::string> apiKeys;
   std::string db;  // "" keeps the data in memory
   std::string authorityKey;
+  FaultSettings faults;    // its seed is set only when seedGiven
+  bool seedGiven = false;  // else the server draws one and says which
 };
 
 // quarlo-sandbox caf --rut R --razon-social S --tipo T --desde D --hasta H [--authority-key P]

@@ -2,6 +2,7 @@
 
 // Everything the library offers, in one include.
 #include <quarlo/acciones.hpp>
+#include <quarlo/bandeja.hpp>
 #include <quarlo/binding.hpp>
 #include <quarlo/busqueda.hpp>
 #include <quarlo/caf.hpp>

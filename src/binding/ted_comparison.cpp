@@ -1,6 +1,7 @@
 #include "binding/ted_comparison.hpp"
 
 #include <string_view>
+#include <type_traits>
 
 namespace QuarloCliente::detail {
 namespace {
@@ -14,6 +15,16 @@ bool BeginsWith(std::string_view documentText, std::string_view tedText) {
 // The receiver's name, "" when the document has none (a boleta need not).
 std::string ReceiverName(const ReceptorDte& receptor) {
   return receptor.Has("RznSocRecep") ? receptor.RznSocRecep() : std::string();
+}
+
+// RSR against the receiver's name. A boleta sold to an anonymous customer carries no name, and
+// its stamp an empty RSR: that pair matches, or no such boleta could ever be submitted with its
+// own stamp. A name that is present but empty still never matches.
+template <class Forma>
+bool ReceiverNameMatches(const ReceptorDte& receptor, const std::string& rsr) {
+  if (std::is_same_v<Forma, FormaBoleta> && rsr.empty() && !receptor.Has("RznSocRecep"))
+    return true;
+  return BeginsWith(ReceiverName(receptor), rsr);
 }
 
 // The message of the first comparison that fails, in the fixed order; each document value is
@@ -38,7 +49,7 @@ std::optional<std::string> FirstMismatch(const FormaDte<Forma>& form, const TedV
   if (ted.rr != receptor->RUTRecep()) {
     return "El campo RUTRecep del documento no es igual al campo RR del TED.";
   }
-  if (!BeginsWith(ReceiverName(*receptor), ted.rsr)) {
+  if (!ReceiverNameMatches<Forma>(*receptor, ted.rsr)) {
     return "El campo RUTRecep del documento no es igual al campo RSR.";
   }
   if (typename Forma::Monto(ted.mnt) != encabezado->Totales()->MntTotal()) {

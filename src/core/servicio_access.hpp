@@ -42,6 +42,10 @@ struct ServicioAccess {
   static std::string IsoBytesToText(Servicio& s, const Bytes& bytes) {
     return s.IsoBytesToText(bytes);
   }
+  // A whole file's bytes; throws Error for a missing, unreadable or empty file.
+  static Bytes ReadFileBytes(Servicio& s, const std::string& path) {
+    return s.ReadFileBytes(path);
+  }
   static std::shared_ptr<ResultadoEnviarDocumento> ParseSendDocumentResponse(
       Servicio& s, const HttpAnswer& answer) {
     return s.ParseSendDocumentResponse(answer);

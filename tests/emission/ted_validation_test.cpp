@@ -121,6 +121,11 @@ TEST(BoletaTedValidationTest, UsesTheBoletaCodesAndItsOptionalReceiverName) {
   EXPECT_EQ(outcome("//DD/RSR", "Consumidor final"),
             "El campo RUTRecep del documento no es igual al campo RSR.")
       << "the fixture has no receiver name";
+  // An anonymous sale: no name in the boleta, an empty RSR in the stamp.
+  EXPECT_EQ(outcome("//DD/RSR", ""), "valid");
+  boleta->Documento()->Encabezado()->Receptor()->SetRznSocRecep("");
+  EXPECT_EQ(outcome("//DD/RSR", ""), "El campo RUTRecep del documento no es igual al campo RSR.")
+      << "a name written empty is not an absent one";
   boleta->Documento()->Encabezado()->Receptor()->SetRznSocRecep("Consumidor final");
   EXPECT_EQ(outcome("//DD/RSR", "Consumidor"), "valid");
   EXPECT_EQ(outcome("//DD/TD", "41"),

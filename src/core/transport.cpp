@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string_view>
 #include <vector>
@@ -110,6 +111,22 @@ void Set(CURL* curl, CURLoption option, T value) {
   if (curl_easy_setopt(curl, option, value) != CURLE_OK) {
     throw Failure(TipoFallo::ErrorLocal, "el cliente HTTP rechazó una opción de configuración");
   }
+}
+
+// A POST's body as libcurl reads it. Given through a read function that cannot rewind, rather
+// than as POSTFIELDS, so that libcurl never sends it a second time by itself: when a kept-alive
+// connection dies with no byte of answer, libcurl would repeat the request on a new one, and a
+// request the service had already processed (a submission) would arrive twice.
+struct BodySource {
+  std::string_view left;
+};
+
+std::size_t ReadBody(char* buffer, std::size_t size, std::size_t count, void* source) {
+  auto* body = static_cast<BodySource*>(source);
+  const std::size_t taken = std::min(size * count, body->left.size());
+  body->left.copy(buffer, taken);
+  body->left.remove_prefix(taken);
+  return taken;
 }
 
 // What every exchange of the handle shares, set once when the handle is made.
@@ -240,6 +257,8 @@ std::string DescribeFailure(CURL* curl, CURLcode code, const LimitesTransporte& 
       text = kNotHttp;
       break;
     case CURLE_GOT_NOTHING:
+    // The only rewind a POST asks for is the repeat, refused, of a request whose connection died.
+    case CURLE_SEND_FAIL_REWIND:
       text = "el servicio cerró la conexión sin responder";
       break;
     case CURLE_WRITE_ERROR:
@@ -287,6 +306,7 @@ TipoFallo KindOf(CURL* curl, CURLcode code) {
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
+    case CURLE_SEND_FAIL_REWIND:
     case CURLE_PARTIAL_FILE:
       return TipoFallo::FalloTransporte;
     default:
@@ -358,8 +378,11 @@ HttpAnswer Transport::Post(const std::string& url, const std::string& body,
   CheckUrl(url);
   CURL* curl = handle_->curl.get();
   ApplyCallOptions(curl, url, limits, handle_->Headers(apiKey, &url));
+  BodySource source{body};
   Set(curl, CURLOPT_POST, 1L);
-  Set(curl, CURLOPT_POSTFIELDS, body.data());
+  Set(curl, CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
+  Set(curl, CURLOPT_READFUNCTION, &ReadBody);
+  Set(curl, CURLOPT_READDATA, static_cast<void*>(&source));
   Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   return Perform(curl, secrets, limits, handle_->errorBuffer);
 }

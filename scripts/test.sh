@@ -8,4 +8,7 @@ preset="${1:-default}"
 bash scripts/install-deps.sh
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
-ctest --preset "$preset" -j "$(nproc)"
+# The outbox's chaos run takes minutes of faults and kills: once, in the default build.
+skip=()
+[ "$preset" = default ] || skip=(-LE caos)
+ctest --preset "$preset" -j "$(nproc)" "${skip[@]}"

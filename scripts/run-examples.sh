@@ -19,4 +19,15 @@ done
 "$bin/descargar_pdf" "$rut" 33 1 factura.pdf
 head -c 5 factura.pdf | grep -q '%PDF-'
 "$bin/libro_ventas" "$data/libro_ventas.xml" "$rut" 2024-05
+# The outbox numbers boletas from a CAF of its own: first with no service named (the boleta is
+# issued and queued, exit 2), then with it (both boletas and the CAF delivered).
+"$QUARLO_SANDBOX" caf --rut "$rut" --razon-social "Comercializadora Ñuñoa Ltda." --tipo 39 \
+  --desde 501 --hasta 600 --authority-key "$QUARLO_AUTHORITY_KEY" >caf39_bandeja.xml
+status=0
+env -u QUARLO_URI "$bin/sin_conexion" bandeja.db caf39_bandeja.xml boleta_501.png || status=$?
+[ "$status" -eq 2 ]
+head -c 4 boleta_501.png | grep -q PNG
+"$bin/sin_conexion" bandeja.db caf39_bandeja.xml boleta_502.png
+"$bin/estado_y_seguimiento" "$rut" 39 501 >/dev/null
+"$bin/estado_y_seguimiento" "$rut" 39 502 >/dev/null
 echo "Todos los ejemplos terminaron bien."

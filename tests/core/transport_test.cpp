@@ -369,6 +369,31 @@ TEST_F(TransportTest, UnansweredConnectHitsTheConnectLimit) {
   }
 }
 
+// A kept connection that dies after the service read a POST, with no byte of answer: the request
+// may have been processed, so it is reported, not repeated behind the caller's back (libcurl
+// would repeat it on a new connection).
+TEST_F(TransportTest, APostWhoseKeptConnectionDiesUnansweredIsReportedAndNotSentAgain) {
+  server_.Enqueue(ScriptedResponse::Xml(kOk).WithHeader("Connection", "keep-alive"));
+  server_.Enqueue(ScriptedResponse::CloseConnection());
+  server_.SetDefault(ScriptedResponse::Xml(kOk));
+  const std::string send = server_.BaseUrl() + "/SendDTEDocument";
+  ServicioAccess::HttpPost(servicio_, send, "<a/>");
+  try {
+    ServicioAccess::HttpPost(servicio_, send, "<b/>");
+    ADD_FAILURE() << "expected an Error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("se cerró sin respuesta"), std::string::npos)
+        << e.what();
+  }
+  ASSERT_EQ(server_.RequestCount(), 2u);
+  EXPECT_EQ(server_.Requests()[1].body, "<b/>");
+  // The next POST goes whole on a new connection.
+  ServicioAccess::HttpPost(servicio_, send, "<c/>");
+  ASSERT_EQ(server_.RequestCount(), 3u);
+  EXPECT_EQ(server_.Requests()[2].body, "<c/>");
+  EXPECT_EQ(*server_.Requests()[2].Header("Content-Length"), "4");
+}
+
 TEST_F(TransportTest, ConnectionIsReusableAfterAFailure) {
   server_.Enqueue(ScriptedResponse::CloseConnection());
   server_.Enqueue(ScriptedResponse::Xml(kOk));

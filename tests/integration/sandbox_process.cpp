@@ -35,9 +35,11 @@ Pipe MakePipe() {
   return Pipe{UniqueFd(fds[0]), UniqueFd(fds[1])};
 }
 
-// Starts the sandbox binary: stdin from /dev/null, stdout into stdoutFd, stderr appended to log.
-pid_t Spawn(const std::vector<std::string>& args, int stdoutFd, const std::filesystem::path& log) {
-  std::vector<std::string> words{QUARLO_SANDBOX_BINARY};
+// Starts a program: stdin from /dev/null, stdout into stdoutFd (the log when -1), stderr appended
+// to log.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args, int stdoutFd,
+            const std::filesystem::path& log) {
+  std::vector<std::string> words{program};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -51,10 +53,11 @@ pid_t Spawn(const std::vector<std::string>& args, int stdoutFd, const std::files
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork: " + std::string(strerror(errno)));
   if (pid == 0) {
-    // Only async-signal-safe calls until exec. The server dies with the test process, so a test
+    // Only async-signal-safe calls until exec. The child dies with the test process, so a test
     // that crashes leaves no server behind.
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent ||
-        dup2(input.Get(), STDIN_FILENO) < 0 || dup2(stdoutFd, STDOUT_FILENO) < 0 ||
+        dup2(input.Get(), STDIN_FILENO) < 0 ||
+        dup2(stdoutFd < 0 ? errors.Get() : stdoutFd, STDOUT_FILENO) < 0 ||
         dup2(errors.Get(), STDERR_FILENO) < 0) {
       _exit(127);
     }
@@ -82,14 +85,14 @@ bool ReadUntil(int fd, std::string& into, Clock::time_point deadline,
   return true;
 }
 
-// Waits for the child to end, killing it when it outlives the timeout; its status as Stop gives it.
-int WaitForExit(pid_t pid) {
+}  // namespace
+
+int WaitForExit(pid_t pid, std::chrono::milliseconds timeout) {
   // A pidfd turns the wait into a poll with a time limit, so a hung server cannot hang the test.
   const UniqueFd pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
   if (pidfd.Get() >= 0) {
     pollfd exited{pidfd.Get(), POLLIN, 0};
-    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kProcessTimeout);
-    if (poll(&exited, 1, static_cast<int>(limit.count())) == 0) kill(pid, SIGKILL);
+    if (poll(&exited, 1, static_cast<int>(timeout.count())) == 0) kill(pid, SIGKILL);
   }
   int status = 0;
   pid_t waited = -1;
@@ -101,7 +104,10 @@ int WaitForExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-}  // namespace
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::filesystem::path& log) {
+  return Spawn(program, args, -1, log);
+}
 
 SandboxProcess::SandboxProcess(SandboxOptions options)
     : options_(std::move(options)), log_(options_.folder / "sandbox.log") {
@@ -113,7 +119,7 @@ SandboxProcess::SandboxProcess(SandboxOptions options)
   }
   args.insert(args.end(), options_.extraArgs.begin(), options_.extraArgs.end());
   Pipe out = MakePipe();
-  pid_ = Spawn(args, out.write.Get(), log_);
+  pid_ = Spawn(QUARLO_SANDBOX_BINARY, args, out.write.Get(), log_);
   // Only the child may hold the write end, or a server that dies would never give EOF.
   out.write.Reset();
   stdout_ = std::move(out.read);
@@ -152,7 +158,7 @@ int SandboxProcess::End(int signal) {
 CommandResult RunSandboxCommand(const std::vector<std::string>& args,
                                 const std::filesystem::path& errorLog) {
   Pipe out = MakePipe();
-  const pid_t pid = Spawn(args, out.write.Get(), errorLog);
+  const pid_t pid = Spawn(QUARLO_SANDBOX_BINARY, args, out.write.Get(), errorLog);
   out.write.Reset();
   CommandResult result;
   if (!ReadUntil(out.read.Get(), result.out, Clock::now() + kProcessTimeout,

@@ -78,4 +78,13 @@ struct CommandResult {
 CommandResult RunSandboxCommand(const std::vector<std::string>& args,
                                 const std::filesystem::path& errorLog);
 
+// Starts program with args as a child that dies with the test process: stdin from /dev/null,
+// stdout and stderr appended to log. Its process id.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::filesystem::path& log);
+
+// Waits for a child to end, killing it with SIGKILL when it outlives timeout; its exit status, or
+// 128 + the signal that ended it, or -1 when it cannot be waited for.
+int WaitForExit(pid_t pid, std::chrono::milliseconds timeout = kProcessTimeout);
+
 }  // namespace QuarloCliente::integration

@@ -232,7 +232,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder);
   int status = 0;
   try {
-    QuarloCliente::integration::SandboxProcess sandbox({folder, kKey, {}});
+    QuarloCliente::integration::SandboxProcess sandbox({folder, kKey, {}, {}});
     const int port = std::stoi(sandbox.Uri().substr(sandbox.Uri().rfind(':') + 1));
     std::printf("%-40s %12s %12s  %-48s %s\n", "ataque", "RSS máx", "VmHWM", "solicitud válida",
                 "resultado del ataque");

@@ -233,7 +233,7 @@ void RunStore(const std::string& store, const std::filesystem::path& folder,
   }
   if (chosen.empty()) return;
   std::filesystem::create_directories(folder);
-  Sandbox sandbox({folder, kKey, db});
+  Sandbox sandbox({folder, kKey, db, {}});
   Servicio setup;
   setup.Configurar(sandbox.Uri(), kKey);
   UploadCaf(setup, sandbox, kEmisorBoletas, 39);

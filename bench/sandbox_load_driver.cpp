@@ -8,7 +8,6 @@
 //
 //   build/default/bench/quarlo_sandbox_load [name-part]   (only the scenarios whose name holds it)
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "bench_documents.hpp"
+#include "bench_measures.hpp"
 #include "crypto/caf.hpp"
 #include "integration/sandbox_process.hpp"
 
@@ -33,6 +33,8 @@ namespace {
 using namespace QuarloCliente;
 using Clock = std::chrono::steady_clock;
 using Sandbox = integration::SandboxProcess;
+using bench::DiskSyncWritesPerSecond;
+using bench::Percentile;
 
 const std::string kKey = "llave-de-carga";
 const std::string kAmbiente = "T";
@@ -91,12 +93,6 @@ struct Measured {
   std::string failure;
 };
 
-double Percentile(std::vector<double>& sorted, double share) {
-  if (sorted.empty()) return 0;
-  const auto index = static_cast<std::size_t>(share * static_cast<double>(sorted.size() - 1));
-  return sorted[index];
-}
-
 // CPU seconds (user and system) a process has used so far.
 double ProcessCpuSeconds(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -151,25 +147,6 @@ Measured Run(const Scenario& scenario, const Sandbox& sandbox) {
   measured.serverCpu = 1000 * serverCpu / count;
   measured.clientCpu = 1000 * clientCpu / count;
   return measured;
-}
-
-// Synchronous 4 KiB writes per second in the folder: the most commits a store that syncs each
-// one could make there.
-double DiskSyncWritesPerSecond(const std::filesystem::path& folder) {
-  const auto file = folder / "sync-probe";
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return 0;
-  const std::string block(4096, 'x');
-  int writes = 0;
-  const auto start = Clock::now();
-  while (Clock::now() - start < std::chrono::seconds(1)) {
-    if (::pwrite(fd, block.data(), block.size(), 0) < 0 || ::fdatasync(fd) != 0) break;
-    ++writes;
-  }
-  const std::chrono::duration<double> took = Clock::now() - start;
-  ::close(fd);
-  std::filesystem::remove(file);
-  return writes / took.count();
 }
 
 std::string Outcome(const std::shared_ptr<ResultadoServicio>& result) {

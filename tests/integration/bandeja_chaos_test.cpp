@@ -39,9 +39,11 @@ class BandejaCaos : public IntegrationTest {
   // The sandbox comes up only once everything has been issued.
   void SetUp() override {}
 
+  // The outbox file, and where the drainers write what they have to say.
   std::string Path() const { return (dir_.path() / "caja.bandeja").string(); }
   std::filesystem::path DrainerLog() const { return dir_.path() / "drainer.log"; }
 
+  // Keeps in the outbox a CAF of every folio to issue, signed by the authority the sandbox uses.
   void RegisterCaf(BandejaSalida& bandeja) const {
     const auto authority =
         QuarloSandbox::AuthorityKey::LoadOrCreate((dir_.path() / "authority.pem").string());
@@ -76,6 +78,7 @@ class BandejaCaos : public IntegrationTest {
     return all;
   }
 
+  // A drainer on the outbox, pointed at the sandbox; its process id.
   pid_t StartDrainer() const {
     return StartProgram(QUARLO_BANDEJA_DRAINER, {Path(), sandbox_->Uri(), kApiKey, kTotalLimitMs},
                         DrainerLog());
@@ -97,6 +100,7 @@ class BandejaCaos : public IntegrationTest {
     return WaitForExit(pid) == 128 + SIGKILL && reached;
   }
 
+  // The sandbox's count of every submission it received.
   SubmissionReport Report() const {
     httplib::Client client(sandbox_->Uri());
     const auto reply = client.Get("/_sandbox/envios", {{"AuthKey", kApiKey}});
@@ -105,6 +109,7 @@ class BandejaCaos : public IntegrationTest {
   }
 };
 
+// A folio's story on both sides, for a failure's message.
 std::string Describe(const std::vector<ReportedSubmission>& envios,
                      const std::vector<IntentoEnvio>& historial) {
   std::ostringstream text;

@@ -29,6 +29,7 @@ CREATE TABLE item(
   seguimiento TEXT NOT NULL DEFAULT '', motivo TEXT NOT NULL DEFAULT '');
 CREATE UNIQUE INDEX item_documento ON item(rut, tipo, folio) WHERE clase IN ('dte', 'boleta');
 CREATE INDEX item_estado ON item(estado, proximo);
+CREATE INDEX item_clase ON item(clase, estado, rut, tipo);
 CREATE TABLE intento(
   id INTEGER PRIMARY KEY, item INTEGER NOT NULL REFERENCES item(id), operacion TEXT NOT NULL,
   inicio INTEGER NOT NULL, fin INTEGER, resultado TEXT NOT NULL DEFAULT '',

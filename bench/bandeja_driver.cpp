@@ -63,13 +63,14 @@ double DrainRate(BandejaSalida& bandeja, const std::string& uri, int documents) 
   return documents / took.count();
 }
 
-void Run(int count, const std::filesystem::path& folder) {
+void Run(int count, const std::filesystem::path& folder, int connections) {
   integration::SandboxProcess sandbox({folder, kKey, {}, {}});
   const auto authority =
       QuarloSandbox::AuthorityKey::LoadOrCreate(sandbox.AuthorityKeyFile().string());
   const auto caf = QuarloSandbox::IssueTestCaf(kEmisor, "Emisor", 39, 1, count, authority);
   BandejaSalida bandeja((folder / "caja.bandeja").string());
   bandeja.Configurar("T", "2014-08-22", 80);
+  bandeja.ConfigurarEnviosSimultaneos(connections);
   bandeja.RegistrarCaf(Bytes(caf.xml.begin(), caf.xml.end()));
 
   std::printf("%-40s %10.0f escrituras síncronas/s\n", "disco",
@@ -83,8 +84,8 @@ void Run(int count, const std::filesystem::path& folder) {
   const double rate = DrainRate(bandeja, sandbox.Uri(), count);
   const ConteoItems conteo = bandeja.Conteo();
   std::printf("%-40s %8.0f documentos/s   (%d aceptados, %d rechazados)\n",
-              "vaciar la bandeja (sandbox en memoria)", rate, conteo.aceptados - 1,
-              conteo.rechazados);
+              ("vaciar la bandeja, " + std::to_string(connections) + " envíos a la vez").c_str(),
+              rate, conteo.aceptados - 1, conteo.rechazados);
   if (sandbox.Stop() != 0) std::printf("quarlo-sandbox no terminó limpiamente\n");
 }
 
@@ -92,13 +93,14 @@ void Run(int count, const std::filesystem::path& folder) {
 
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::stoi(argv[1]) : 2000;
-  const std::filesystem::path base =
-      argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::temp_directory_path();
+  const std::filesystem::path base = argc > 2 && *argv[2] ? std::filesystem::path(argv[2])
+                                                          : std::filesystem::temp_directory_path();
+  const int connections = argc > 3 ? std::stoi(argv[3]) : 4;
   const auto folder = base / ("quarlo-bandeja-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
   int status = 0;
   try {
-    Run(count, folder);
+    Run(count, folder, connections);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "quarlo_bandeja_bench: %s\n", error.what());
     status = 1;

@@ -9,7 +9,10 @@ bash scripts/install-deps.sh
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
 # The chaos run of the outbox (label "caos": thousands of exchanges against a faulty sandbox,
-# the draining process killed along the way) does not pass yet: its drain stalls after a few
-# documents. It is left out of the suite until the outbox passes it; run it with
-#   ctest --preset default -L caos
-ctest --preset "$preset" -j "$(nproc)" -LE caos
+# the draining process killed along the way) runs in the default build only: under the
+# sanitizers it would take many minutes and test nothing the default build does not.
+if [ "$preset" = default ]; then
+  ctest --preset "$preset" -j "$(nproc)"
+else
+  ctest --preset "$preset" -j "$(nproc)" -LE caos
+fi

@@ -126,8 +126,11 @@ class BandejaSalida {
   void ConfigurarAvisoFolios(int porcentaje, std::int64_t folios);
   /// Sets the wait before retrying an item that may have reached the service: base, doubled on
   /// each attempt up to tope, then shortened by a random part of up to half (1 s and 10 min at
-  /// first). A started attempt holds its item for tope, so that two senders never overlap.
+  /// first).
   void ConfigurarReintentos(std::chrono::milliseconds base, std::chrono::milliseconds tope);
+  /// Sets how many exchanges a drain runs at once, each on a connection of its own (1 to 16;
+  /// 4 at first).
+  void ConfigurarEnviosSimultaneos(int envios);
 
   /// Keeps a CAF (its file's bytes) with its private key and queues its upload, which goes
   /// before any document of its issuer and type. Throws Error for a CAF without private key or
@@ -166,8 +169,11 @@ class BandejaSalida {
   /// day's report of the issuer is already queued and not refused.
   std::int64_t EncolarConsumoFolios(const std::string& rutEmisor, Date fecha);
 
-  /// Delivers what is due now through servicio (configured by the caller), one item at a time,
-  /// CAFs first; stops early when the service cannot be reached.
+  /// Delivers what is due now, CAFs first, through servicio (configured by the caller) and, when
+  /// several exchanges run at once, through instances configured like it; stops early when the
+  /// service cannot be reached. One drain runs at a time per file: a call made while another
+  /// object or process drains the same file waits for it to end. An attempt that a drain which
+  /// has since died left unfinished is settled by the next one, asking the service first.
   ResumenEnvio Enviar(Servicio& servicio);
   /// Runs Enviar every intervalo on a thread of its own, with a Servicio of its own; a running
   /// sender is stopped first.

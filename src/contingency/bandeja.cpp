@@ -135,9 +135,7 @@ const ArchivoCaf& BandejaSalida::Estado::Caf(std::int64_t id, const Bytes& bytes
 }
 
 BandejaSalida::BandejaSalida(const std::string& ruta)
-    : estado_(std::make_unique<Estado>(detail::OpenOutboxFile(ruta))) {
-  estado_->ruta = ruta;
-}
+    : estado_(std::make_unique<Estado>(detail::OpenOutboxFile(ruta), ruta)) {}
 
 BandejaSalida::~BandejaSalida() {
   DetenerEnvio();

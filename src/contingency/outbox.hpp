@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "contingency/drain_lock.hpp"
 #include "contingency/sqlite.hpp"
 
 namespace QuarloCliente {
@@ -18,7 +19,8 @@ namespace QuarloCliente {
 // The outbox's connection and what its threads share. The connection is used under `mutex`
 // alone; the exchanges with the service run outside it, so issuing never waits for the network.
 struct BandejaSalida::Estado {
-  explicit Estado(detail::SqliteDb opened) : db(std::move(opened)) {}
+  Estado(detail::SqliteDb opened, const std::string& path)
+      : ruta(path), db(std::move(opened)), drainLock(path) {}
 
   // The CAF of a row, read once: parsing its keys costs more than a stamp.
   const ArchivoCaf& Caf(std::int64_t id, const Bytes& bytes);
@@ -29,9 +31,10 @@ struct BandejaSalida::Estado {
   std::map<std::int64_t, ArchivoCaf> cafs;
   std::mt19937_64 jitter{std::random_device{}()};
 
-  // One drain at a time per object, so that the background sender and a caller's Enviar never
-  // send the same item.
+  // One drain at a time: per object, so that the background sender and a caller's Enviar never
+  // send the same item, and per file, across objects and processes.
   std::mutex drain;
+  detail::DrainLock drainLock;
 
   std::mutex senderMutex;
   std::condition_variable senderWake;

@@ -22,6 +22,8 @@ DeliveryOutcome ClassifyResult(const ResultadoServicio& result) {
   return DeliveryOutcome::Uncertain;
 }
 
-std::string FailureKindName(const ResultadoServicio& result) { return NombreFallo(result.Fallo); }
+std::string FailureKindName(const ResultadoServicio& result) {
+  return NombreFallo(result.Fallo);
+}
 
 }  // namespace QuarloCliente::detail

@@ -12,6 +12,13 @@ namespace QuarloCliente::detail {
 struct ServicioAccess {
   static const std::string& ApiUri(const Servicio& s) { return s.ApiUri; }
   static const std::string& ApiLlave(const Servicio& s) { return s.ApiLlave; }
+  // A new instance with the same service, key and limits, and a connection of its own.
+  static Servicio Twin(const Servicio& s) {
+    Servicio twin;
+    twin.Configurar(s.ApiUri, s.ApiLlave);
+    twin.ConfigurarLimites(s.limites_);
+    return twin;
+  }
 
   // One GET or POST, with the answer's status and content type kept beside its XML text. The
   // API key, and `alsoSecret` when the request carries one (the SII password of a
@@ -43,9 +50,7 @@ struct ServicioAccess {
     return s.IsoBytesToText(bytes);
   }
   // A whole file's bytes; throws Error for a missing, unreadable or empty file.
-  static Bytes ReadFileBytes(Servicio& s, const std::string& path) {
-    return s.ReadFileBytes(path);
-  }
+  static Bytes ReadFileBytes(Servicio& s, const std::string& path) { return s.ReadFileBytes(path); }
   static std::shared_ptr<ResultadoEnviarDocumento> ParseSendDocumentResponse(
       Servicio& s, const HttpAnswer& answer) {
     return s.ParseSendDocumentResponse(answer);

@@ -1,12 +1,16 @@
 // The outbox delivering to a real sandbox: CAFs first, documents once each, refusals kept, a
 // sandbox that is down waited for, and an attempt left unfinished asked about before any resend.
 
+#include <httplib.h>
 #include <sqlite3.h>
 
 #include <chrono>
+#include <map>
 #include <quarlo/bandeja.hpp>
+#include <thread>
 
 #include "integration_fixture.hpp"
+#include "sandbox/submission_report.hpp"
 
 namespace QuarloCliente::integration {
 namespace {
@@ -57,6 +61,19 @@ class BandejaIntegracion : public IntegrationTest {
       operations.push_back(attempt.operacion + ":" + attempt.resultado);
     }
     return operations;
+  }
+
+  // How many submissions of each folio reached the sandbox.
+  std::map<std::string, int> SubmissionsPerFolio() {
+    httplib::Client client(sandbox_->Uri());
+    const auto reply = client.Get("/_sandbox/envios", {{"AuthKey", kApiKey}});
+    EXPECT_TRUE(reply && reply->status == 200);
+    std::map<std::string, int> counts;
+    if (!reply) return counts;
+    for (const auto& envio : QuarloSandbox::testing::ReadSubmissionReport(reply->body).envios) {
+      ++counts[envio.folio];
+    }
+    return counts;
   }
 
   const std::filesystem::path db_ = dir_.path() / "quarlo.db";
@@ -180,6 +197,57 @@ TEST_F(BandejaIntegracion, WhileTheServiceIsDownItemsWaitAndGoWhenItIsBack) {
   ASSERT_TRUE(DrainAll(*bandeja));
   EXPECT_EQ(bandeja->Conteo().aceptados, 2);
   EXPECT_EQ(Operations(*bandeja, issued.item), std::vector<std::string>{"envio:aceptado"});
+}
+
+TEST_F(BandejaIntegracion, DrainsOfOneFileFromTwoObjectsAtOnceSendEachDocumentOnce) {
+  auto first = Bandeja();
+  first->RegistrarCaf(Caf(kEmisorBoletas, 39, 1, 200));
+  for (int i = 0; i < 200; ++i) first->EmitirBoleta(Boleta());
+  // Another till, another object and connection, on the same file.
+  BandejaSalida second((dir_.path() / "caja.bandeja").string());
+  Servicio other;
+  other.Configurar(sandbox_->Uri(), kApiKey);
+  std::vector<ResumenEnvio> summaries(2);
+  {
+    std::jthread firstDrain([&] { summaries[0] = first->Enviar(servicio_); });
+    std::jthread secondDrain([&] { summaries[1] = second.Enviar(other); });
+  }
+  EXPECT_EQ(summaries[0].aceptados + summaries[1].aceptados, 201);
+  EXPECT_EQ(first->Conteo().aceptados, 201);
+  const auto counts = SubmissionsPerFolio();
+  EXPECT_EQ(counts.size(), 200u);
+  for (const auto& [folio, count] : counts) EXPECT_EQ(count, 1) << "folio " << folio;
+}
+
+TEST_F(BandejaIntegracion, ADrainThatLosesTheServiceLeavesTheItemsItDidNotTryAsTheyWere) {
+  auto bandeja = Bandeja();
+  bandeja->ConfigurarEnviosSimultaneos(4);
+  bandeja->RegistrarCaf(Caf(kEmisorBoletas, 39, 1, 50));
+  ASSERT_EQ(bandeja->Enviar(servicio_).aceptados, 1);
+  for (int i = 0; i < 30; ++i) bandeja->EmitirBoleta(Boleta());
+  const std::string uri = sandbox_->Uri();
+  servicio_ = Servicio();
+  ASSERT_EQ(sandbox_->Stop(), 0) << sandbox_->Log();
+  servicio_.Configurar(uri, kApiKey);
+
+  const ResumenEnvio down = bandeja->Enviar(servicio_);
+  EXPECT_GE(down.intercambios, 1);
+  EXPECT_LE(down.intercambios, 4) << "each connection stops at its first failure";
+  int tried = 0;
+  for (const ItemBandeja& item : bandeja->Items(EstadoItem::Pendiente)) {
+    EXPECT_FALSE(item.puedeHaberLlegado) << "nothing left this machine";
+    const auto attempts = bandeja->Historial(item.id);
+    EXPECT_EQ(attempts.size(), static_cast<std::size_t>(item.intentos)) << item.folio;
+    if (!attempts.empty()) {
+      ++tried;
+      EXPECT_EQ(attempts.back().tipoFallo, NombreFallo(TipoFallo::SinConexion));
+    }
+  }
+  EXPECT_EQ(tried, down.intercambios);
+
+  Start(db_);
+  ASSERT_TRUE(DrainAll(*bandeja));
+  EXPECT_EQ(bandeja->Conteo().aceptados, 31);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "outbox_fixture.hpp"
+#include "sii_schemas.hpp"
 
 namespace QuarloCliente::testing {
 namespace {
@@ -33,6 +34,9 @@ TEST_F(OutboxTest, TheDaysFolioReportCountsTheBoletasIssuedThatDayInRuns) {
                 resumen->Get("RangoUtilizados[2]/Final"),
             "4001-4003 4005-4005");
   EXPECT_TRUE(report->Problems().empty());
+  const auto schema =
+      ValidateSiiDocument(report->ToXml(DefaultBindingContext()), SiiRoot::ConsumoFolios);
+  EXPECT_TRUE(schema.valid) << schema.errors;
 
   bandeja->EncolarConsumoFolios("76981442-6", day);
   EXPECT_NE(ErrorOf([&] { bandeja->EncolarConsumoFolios("76981442-6", day); }).find("ya está"),

@@ -199,6 +199,23 @@ TEST_F(BandejaIntegracion, WhileTheServiceIsDownItemsWaitAndGoWhenItIsBack) {
   EXPECT_EQ(Operations(*bandeja, issued.item), std::vector<std::string>{"envio:aceptado"});
 }
 
+TEST_F(BandejaIntegracion, TheDaysFolioReportIsDeliveredWithTheBoletasAndAcceptedOnce) {
+  auto bandeja = Bandeja();
+  bandeja->RegistrarCaf(Caf(kEmisorBoletas, 39, 1, 50));
+  for (int i = 0; i < 3; ++i) bandeja->EmitirBoleta(Boleta());
+  const Date today = Now();
+  const std::int64_t report = bandeja->EncolarConsumoFolios(kEmisorBoletas, today);
+
+  EXPECT_EQ(bandeja->Enviar(servicio_).aceptados, 5);
+  const auto reports = bandeja->Items(EstadoItem::Aceptado);
+  ASSERT_EQ(reports.back().id, report);
+  EXPECT_EQ(reports.back().clase, ClaseItem::ConsumoFolios);
+  EXPECT_EQ(Operations(*bandeja, report), std::vector<std::string>{"envio:aceptado"});
+  const auto status = servicio_.EstadoFiscalConsumoFolios(kEmisorBoletas, kAmbiente, today);
+  Require(status->ResultadoServicio, "EstadoFiscalConsumoFolios");
+  EXPECT_EQ(bandeja->Enviar(servicio_).intercambios, 0);
+}
+
 TEST_F(BandejaIntegracion, DrainsOfOneFileFromTwoObjectsAtOnceSendEachDocumentOnce) {
   auto first = Bandeja();
   first->RegistrarCaf(Caf(kEmisorBoletas, 39, 1, 200));

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <exception>
 #include <optional>
 #include <quarlo/error.hpp>
@@ -93,9 +94,17 @@ class Drain {
   std::vector<Slot> Claim() {
     std::lock_guard lock(state_.mutex);
     SqliteWriteTransaction transaction(state_.db);
+    // The due list is read again only once it is used up: by then delivered CAFs have made
+    // their documents due, and the items tried are left out.
+    if (queue_.empty()) {
+      for (const std::int64_t id : detail::DueItemIds(state_.db)) {
+        if (!tried_.count(id)) queue_.push_back(id);
+      }
+    }
     std::vector<Slot> batch;
-    for (const std::int64_t id : detail::DueItemIds(state_.db)) {
-      if (batch.size() == kBatch) break;
+    while (batch.size() < kBatch && !queue_.empty()) {
+      const std::int64_t id = queue_.front();
+      queue_.pop_front();
       if (!tried_.insert(id).second) continue;
       std::optional<DueItem> item = detail::StillDue(state_.db, id);
       if (!item) continue;
@@ -213,6 +222,7 @@ class Drain {
   detail::SubmissionSettings settings_;
   std::size_t connections_ = 1;
   std::set<std::int64_t> tried_;
+  std::deque<std::int64_t> queue_;
   std::atomic<bool> unreachable_{false};
   ResumenEnvio summary_;
 };

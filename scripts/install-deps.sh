@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libsqlite3-dev libssl-dev libzint-dev libhpdf-dev
   libpng-dev libzxing-dev zlib1g-dev poppler-utils doxygen locales
+  libcli11-dev nlohmann-json3-dev
 )
 
 missing=()

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "context.hpp"
+
+namespace QuarloCli {
+
+// Each family of subcommands adds itself to the root; its callbacks run with the context.
+
+// estado, seguimiento, xml, pdf.
+void AddStatusCommands(CLI::App& app, Context& context);
+
+}  // namespace QuarloCli

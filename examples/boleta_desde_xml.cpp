@@ -5,6 +5,8 @@
 #include <iostream>
 #include <quarlo/quarlo.hpp>
 #include <sstream>
+
+#include "entorno.hpp"
 using namespace QuarloCliente;
 
 int main(int argc, char** argv) {
@@ -23,7 +25,7 @@ int main(int argc, char** argv) {
     return EXIT_FAILURE;
   }
   Servicio servicio;
-  servicio.Configurar(std::getenv("QUARLO_URI"), std::getenv("QUARLO_API_KEY"));
+  if (!ConfigurarDesdeEntorno(servicio)) return 2;
   const auto r = servicio.EnviarDocumentoBoleta_AutoFoliado(
       boleta, servicio.Ambiente_Homologacion, "2014-08-22", 80, servicio.TipoPDF417_Fuente, true);
   if (r->ResultadoServicio->Estado != "0") {

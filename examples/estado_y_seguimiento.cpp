@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <quarlo/quarlo.hpp>
+
+#include "entorno.hpp"
 using namespace QuarloCliente;
 
 int main(int argc, char** argv) {
@@ -12,7 +14,7 @@ int main(int argc, char** argv) {
   }
   const std::string rut = argv[1], tipo = argv[2], folio = argv[3];
   Servicio servicio;
-  servicio.Configurar(std::getenv("QUARLO_URI"), std::getenv("QUARLO_API_KEY"));
+  if (!ConfigurarDesdeEntorno(servicio)) return 2;
   const auto ambiente = servicio.Ambiente_Homologacion;
 
   const auto estado = servicio.EstadoFiscal(ambiente, servicio.Grupo_Emitido, rut, tipo, folio);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <quarlo/quarlo.hpp>
+
+#include "entorno.hpp"
 using namespace QuarloCliente;
 
 std::shared_ptr<DteDocumentBinding> NuevaFactura() {
@@ -30,7 +32,7 @@ std::shared_ptr<DteDocumentBinding> NuevaFactura() {
 
 int main(int argc, char** argv) {
   Servicio servicio;
-  servicio.Configurar(std::getenv("QUARLO_URI"), std::getenv("QUARLO_API_KEY"));
+  if (!ConfigurarDesdeEntorno(servicio)) return 2;
   const auto r =
       servicio.EnviarDocumentoDTE_AutoFoliado(NuevaFactura(), servicio.Ambiente_Homologacion,
                                               "2014-08-22", 80, servicio.TipoPDF417_Grafico, true);

@@ -5,6 +5,8 @@
 #include <iostream>
 #include <quarlo/quarlo.hpp>
 #include <sstream>
+
+#include "entorno.hpp"
 using namespace QuarloCliente;
 
 int main(int argc, char** argv) {
@@ -12,6 +14,8 @@ int main(int argc, char** argv) {
     std::cerr << "Uso: libro_ventas libro.xml RUT AAAA-MM\n";
     return EXIT_FAILURE;
   }
+  Servicio servicio;
+  if (!ConfigurarDesdeEntorno(servicio)) return 2;
   std::ifstream archivo(argv[1], std::ios::binary);
   std::stringstream texto;
   texto << archivo.rdbuf();
@@ -22,8 +26,6 @@ int main(int argc, char** argv) {
     std::cerr << "El libro no es válido: " << e.what() << '\n';
     return EXIT_FAILURE;
   }
-  Servicio servicio;
-  servicio.Configurar(std::getenv("QUARLO_URI"), std::getenv("QUARLO_API_KEY"));
   const std::string rut = argv[2], periodo = argv[3];
   const auto envio = servicio.EnviarLibroCompraVenta(
       libro, servicio.Ambiente_Homologacion, "2014-08-22", 80, rut, periodo,

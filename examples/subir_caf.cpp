@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <quarlo/quarlo.hpp>
+
+#include "entorno.hpp"
 using namespace QuarloCliente;
 
 int main(int argc, char** argv) {
@@ -11,7 +13,7 @@ int main(int argc, char** argv) {
     return EXIT_FAILURE;
   }
   Servicio servicio;
-  servicio.Configurar(std::getenv("QUARLO_URI"), std::getenv("QUARLO_API_KEY"));
+  if (!ConfigurarDesdeEntorno(servicio)) return 2;
   const auto r = servicio.EnviarCAF(servicio.Ambiente_Homologacion, argv[1]);
   if (r->Estado != "0") {
     std::cerr << r->Descripcion << '\n';

@@ -7,6 +7,19 @@ data="$(realpath "$2")"
 rut=76543210-3
 cd "$QUARLO_WORKDIR"
 
+# Without the service's variables every example says which one is missing and ends with 2.
+for example in inicio_rapido factura boleta_desde_xml estado_y_seguimiento descargar_pdf \
+  libro_ventas subir_caf; do
+  for missing in QUARLO_URI QUARLO_API_KEY; do
+    status=0
+    env -u "$missing" "$bin/$example" "$data/boleta.xml" 33 1 x >/dev/null 2>missing.err || status=$?
+    if [ "$status" -ne 2 ] || ! grep -q "QUARLO_" missing.err; then
+      echo "$example sin $missing: estado $status, $(cat missing.err)" >&2
+      exit 1
+    fi
+  done
+done
+
 for tipo in 33 39; do
   "$QUARLO_SANDBOX" caf --rut "$rut" --razon-social "Comercializadora Ñuñoa Ltda." --tipo "$tipo" \
     --desde 1 --hasta 500 --authority-key "$QUARLO_AUTHORITY_KEY" >"caf$tipo.xml"

@@ -16,6 +16,24 @@ constexpr int kModulePixels = 2;
 constexpr int kRowPixels = 3 * kModulePixels;
 constexpr int kQuietPixels = 2 * kModulePixels;
 
+// Writes one symbol row as packed pixels from the row's first byte: the left quiet zone, then
+// each module's pixels, gathered a byte at a time instead of set one bit at a time. The bytes
+// after the last module's are left as they are (white).
+void DrawRow(const std::uint8_t* modules, int width, std::uint8_t* line) {
+  constexpr std::uint32_t kWhiteModule = (1U << kModulePixels) - 1;
+  std::uint32_t bits = (1U << kQuietPixels) - 1;
+  int held = kQuietPixels;
+  for (int column = 0; column < width; ++column) {
+    bits = (bits << kModulePixels) | (modules[column] != 0 ? 0U : kWhiteModule);
+    held += kModulePixels;
+    if (held >= 8) {
+      held -= 8;
+      *line++ = static_cast<std::uint8_t>(bits >> held);
+    }
+  }
+  if (held > 0) *line = static_cast<std::uint8_t>((bits << (8 - held)) | (0xFFU >> held));
+}
+
 }  // namespace
 
 MonoImage DrawPdf417(const Pdf417Modules& symbol) {
@@ -29,13 +47,9 @@ MonoImage DrawPdf417(const Pdf417Modules& symbol) {
   for (int row = 0; row < symbol.rows; ++row) {
     std::uint8_t* line =
         image.rows.data() + static_cast<std::size_t>(kQuietPixels + row * kRowPixels) * stride;
-    for (int column = 0; column < symbol.width; ++column) {
-      if (!symbol.At(row, column)) continue;
-      for (int pixel = 0; pixel < kModulePixels; ++pixel) {
-        const auto x = static_cast<std::size_t>(kQuietPixels + column * kModulePixels + pixel);
-        line[x / 8] = static_cast<std::uint8_t>(line[x / 8] & ~(0x80U >> (x % 8)));
-      }
-    }
+    DrawRow(
+        symbol.dark.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(symbol.width),
+        symbol.width, line);
     for (int copy = 1; copy < kRowPixels; ++copy) {
       std::copy_n(line, stride, line + static_cast<std::size_t>(copy) * stride);
     }

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <array>
 #include <quarlo/error.hpp>
 #include <quarlo/pdf417.hpp>
+#include <vector>
 
 #include "core/charset.hpp"
 #include "stamping/mono_png.hpp"
@@ -16,22 +18,28 @@ constexpr int kModulePixels = 2;
 constexpr int kRowPixels = 3 * kModulePixels;
 constexpr int kQuietPixels = 2 * kModulePixels;
 
-// Writes one symbol row as packed pixels from the row's first byte: the left quiet zone, then
-// each module's pixels, gathered a byte at a time instead of set one bit at a time. The bytes
-// after the last module's are left as they are (white).
-void DrawRow(const std::uint8_t* modules, int width, std::uint8_t* line) {
-  constexpr std::uint32_t kWhiteModule = (1U << kModulePixels) - 1;
-  std::uint32_t bits = (1U << kQuietPixels) - 1;
-  int held = kQuietPixels;
-  for (int column = 0; column < width; ++column) {
-    bits = (bits << kModulePixels) | (modules[column] != 0 ? 0U : kWhiteModule);
-    held += kModulePixels;
-    if (held >= 8) {
-      held -= 8;
-      *line++ = static_cast<std::uint8_t>(bits >> held);
+// The image byte of four modules side by side, indexed by their bars (1) from the leftmost
+// module in the highest bit: two pixels a module, 0 for a bar's.
+constexpr std::array<std::uint8_t, 16> kFourModules = [] {
+  std::array<std::uint8_t, 16> bytes{};
+  for (unsigned bars = 0; bars < 16; ++bars) {
+    unsigned pixels = 0;
+    for (int module = 3; module >= 0; --module) {
+      pixels = (pixels << 2) | (((bars >> module) & 1U) != 0 ? 0U : 3U);
     }
+    bytes[bars] = static_cast<std::uint8_t>(pixels);
   }
-  if (held > 0) *line = static_cast<std::uint8_t>((bits << (8 - held)) | (0xFFU >> held));
+  return bytes;
+}();
+static_assert(kModulePixels == 2 && kQuietPixels == 4, "an image byte holds four whole modules");
+
+// Writes one symbol row as packed pixels, a byte at a time from a table: `padded` holds the row's
+// modules after two of quiet zone, and white after them to a whole byte's worth.
+void DrawRow(const std::uint8_t* padded, std::size_t bytes, std::uint8_t* line) {
+  for (std::size_t byte = 0; byte < bytes; ++byte, padded += 4) {
+    const unsigned bars = (padded[0] * 8U) | (padded[1] * 4U) | (padded[2] * 2U) | padded[3];
+    line[byte] = kFourModules[bars];
+  }
 }
 
 }  // namespace
@@ -44,12 +52,19 @@ MonoImage DrawPdf417(const Pdf417Modules& symbol) {
   image.rows.assign(stride * static_cast<std::size_t>(image.height), 0xFF);
   // Each symbol row is drawn once and copied down its height: the sandbox draws one for every
   // stamped document it answers.
+  const auto width = static_cast<std::size_t>(symbol.width);
+  const std::size_t quietModules = kQuietPixels / kModulePixels;
+  std::vector<std::uint8_t> padded(stride * 4, 0);
   for (int row = 0; row < symbol.rows; ++row) {
     std::uint8_t* line =
         image.rows.data() + static_cast<std::size_t>(kQuietPixels + row * kRowPixels) * stride;
-    DrawRow(
-        symbol.dark.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(symbol.width),
-        symbol.width, line);
+    // Any non-zero entry is a bar, as At reads it; the table takes only 0 and 1.
+    const auto first =
+        symbol.dark.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(row) * width);
+    std::transform(first, first + static_cast<std::ptrdiff_t>(width),
+                   padded.begin() + static_cast<std::ptrdiff_t>(quietModules),
+                   [](std::uint8_t module) { return static_cast<std::uint8_t>(module != 0); });
+    DrawRow(padded.data(), stride, line);
     for (int copy = 1; copy < kRowPixels; ++copy) {
       std::copy_n(line, stride, line + static_cast<std::size_t>(copy) * stride);
     }

@@ -75,7 +75,9 @@ TEST(Pdf417, ImagePixelsFollowTheModules) {
     symbol.rows = 3;
     symbol.width = width;
     for (int module = 0; module < symbol.rows * width; ++module) {
-      symbol.dark.push_back((module * 7 + module / 3) % 5 < 2 ? 1 : 0);
+      // Any non-zero entry is a bar.
+      symbol.dark.push_back(
+          static_cast<std::uint8_t>((module * 7 + module / 3) % 5 < 2 ? module % 3 + 1 : 0));
     }
     const detail::MonoImage image = detail::DrawPdf417(symbol);
     ASSERT_EQ(image.width, width * 2 + 8);

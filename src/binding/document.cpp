@@ -1,10 +1,12 @@
 #include <libxml/tree.h>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
 #include <quarlo/binding_element.hpp>
 #include <quarlo/error.hpp>
+#include <span>
 #include <utility>
 
 #include "binding/banner.hpp"
@@ -286,6 +288,28 @@ void WriteSubmissionXml(const BindingDocument& document,
   if (!context) throw Error("no se indicó un contexto para escribir el documento");
   const std::map<std::string, std::string> prefixes = context->Namespaces();
   detail::WriteTree(TreeOf(document).Root(), prefixes, {2, "\n", false}, markup, take);
+}
+
+namespace {
+
+// The first element in document order at the path below `node`, names matched as written.
+const BindingNode* FirstAt(const BindingNode& node, std::span<const std::string_view> path) {
+  if (path.empty()) return &node;
+  for (const auto& child : node.children) {
+    if (child->name != path.front()) continue;
+    if (const BindingNode* found = FirstAt(*child, path.subspan(1))) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const BindingNode* SubmittedFolioNode(const BindingDocument& document) {
+  for (const std::string_view form : {"Documento", "Exportaciones", "Liquidacion"}) {
+    const std::array<std::string_view, 4> path{form, "Encabezado", "IdDoc", "Folio"};
+    if (const BindingNode* folio = FirstAt(TreeOf(document).Root(), path)) return folio;
+  }
+  return nullptr;
 }
 
 std::string SubmissionXml(const BindingDocument& document,

@@ -28,6 +28,10 @@ struct SubmissionMarkup {
   const BindingNode* omitted = nullptr;
   // Markup written just before the root's end tag, after the root's last line break.
   std::string_view closing_markup = {};
+  // An element written with `replaced_text` as its whole content, as setting its text in the
+  // written document and writing it again leaves it; nullptr for none.
+  const BindingNode* replaced = nullptr;
+  std::string_view replaced_text = {};
 };
 
 // The submission text of the document without its XML declaration and without the banner line,
@@ -39,6 +43,12 @@ void WriteSubmissionXml(const BindingDocument& document,
                         const std::shared_ptr<BindingContext>& context,
                         const SubmissionMarkup& markup,
                         const std::function<void(std::string_view)>& take);
+
+// The IdDoc Folio element of a DTE's form as a selection of
+// "/DTE/Documento/Encabezado/IdDoc/Folio", then the Exportaciones and the Liquidacion paths, finds
+// it in the submission text, whose root is always written DTE: the first in document order, names
+// matched as written; nullptr when there is none.
+const BindingNode* SubmittedFolioNode(const BindingDocument& document);
 
 // The same text whole, after the UTF-8 XML declaration and a line feed.
 std::string SubmissionXml(const BindingDocument& document,

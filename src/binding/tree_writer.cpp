@@ -176,7 +176,9 @@ class Writer {
         hidden_prefix_(markup.marker),
         dropped_default_(markup.dropped_default_namespace),
         omitted_(markup.omitted),
-        closing_markup_(markup.closing_markup) {}
+        closing_markup_(markup.closing_markup),
+        replaced_(markup.replaced),
+        replaced_text_(markup.replaced_text) {}
 
   // Hands the text over in consecutive pieces, so that a caller converting it as it goes copies
   // it once.
@@ -386,6 +388,11 @@ class Writer {
         sink.Append(indentation);
         continue;
       }
+      if (&child == replaced_) {
+        WriteReplaced(child, level, scope, sink);
+        indentation = Indentation(level);
+        continue;
+      }
       const Qualified& name = Qualify(child);
       const bool inScope = name.prefixed || InScope(NamespaceOf(child), scope);
       if (inScope && child.children.empty() && child.attributes.empty() && !child.text.empty()) {
@@ -396,6 +403,16 @@ class Writer {
         indentation = Indentation(level);
       }
     }
+  }
+
+  // The replaced element as its own copy holding only the new text: written through the general
+  // path, with its name, namespace and attributes as they are.
+  void WriteReplaced(const BindingNode& node, std::size_t level, std::string_view scope,
+                     Sink& sink) {
+    BindingNode replaced = node;
+    replaced.children.clear();
+    replaced.text = std::string(replaced_text_);
+    WriteElement(replaced, level, scope, false, sink);
   }
 
   // Names, prefixes, indentation and most values are short: copied as blocks when all of them
@@ -443,6 +460,8 @@ class Writer {
   const std::string_view dropped_default_;
   const BindingNode* const omitted_;
   const std::string_view closing_markup_;
+  const BindingNode* const replaced_;
+  const std::string_view replaced_text_;
   std::size_t root_name_end_ = 0;
   std::set<std::string> declared_;
   std::map<std::string, Qualified> qualified_;

@@ -22,12 +22,21 @@ constexpr std::string_view kIsoDeclaration = R"(<?xml version="1.0" encoding="IS
 constexpr detail::SubmissionMarkup kMarkup{detail::kSubmissionMarker, SiiDteNamespace};
 
 // The content's bytes: the declaration, a line feed and the submission text, each piece
-// converted by `append` as the writer hands it over.
+// converted by `append` as the writer hands it over. With autoFoliado the IdDoc Folio is written
+// 0: the text the document's own text gives once its folio is replaced and it is written again,
+// without that second reading and writing; nothing when there is no such folio.
 template <class Append>
-Bytes ContentBytes(const BindingDocument& document, std::string_view declaration, Append&& append) {
+Bytes ContentBytes(const BindingDocument& document, std::string_view declaration, bool autoFoliado,
+                   Append&& append) {
+  detail::SubmissionMarkup markup = kMarkup;
+  if (autoFoliado) {
+    markup.replaced = detail::SubmittedFolioNode(document);
+    if (markup.replaced == nullptr) return {};
+    markup.replaced_text = "0";
+  }
   Bytes bytes(declaration.begin(), declaration.end());
   bytes.push_back('\n');
-  detail::WriteSubmissionXml(document, detail::SubmissionContext(), kMarkup,
+  detail::WriteSubmissionXml(document, detail::SubmissionContext(), markup,
                              [&](std::string_view piece) { append(bytes, piece); });
   return bytes;
 }
@@ -36,30 +45,22 @@ Bytes ContentBytes(const BindingDocument& document, std::string_view declaration
 
 namespace detail {
 
-Bytes DteContentBytes(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado) {
-  if (autoFoliado) {
-    std::string text = SubmissionXml(dte, detail::SubmissionContext(), kMarkup);
-    text.replace(0, detail::kUtf8Declaration.size(), kIsoDeclaration);
-    return Utf8ToLatin1(servicio.ReplaceFolio(text, "0"), Unrepresentable::CharacterReference);
-  }
+Bytes DteContentBytes([[maybe_unused]] Servicio& servicio, const DteDocumentBinding& dte,
+                      bool autoFoliado) {
   // Both declarations and the markup around the values are ASCII: the text is converted as it is
   // written, under the ISO declaration.
-  return ContentBytes(dte, kIsoDeclaration, [](Bytes& bytes, std::string_view piece) {
+  return ContentBytes(dte, kIsoDeclaration, autoFoliado, [](Bytes& bytes, std::string_view piece) {
     AppendLatin1(bytes, piece, Unrepresentable::CharacterReference);
   });
 }
 
-Bytes BoletaContentBytes(Servicio& servicio, const BoletaDocumentBinding& boleta,
+Bytes BoletaContentBytes([[maybe_unused]] Servicio& servicio, const BoletaDocumentBinding& boleta,
                          bool autoFoliado) {
-  if (autoFoliado) {
-    const std::string text =
-        servicio.ReplaceFolio(SubmissionXml(boleta, detail::SubmissionContext(), kMarkup), "0");
-    return Bytes(text.begin(), text.end());
-  }
   // Sent as the UTF-8 bytes the declaration announces.
-  return ContentBytes(boleta, detail::kUtf8Declaration, [](Bytes& bytes, std::string_view piece) {
-    bytes.insert(bytes.end(), piece.begin(), piece.end());
-  });
+  return ContentBytes(boleta, detail::kUtf8Declaration, autoFoliado,
+                      [](Bytes& bytes, std::string_view piece) {
+                        bytes.insert(bytes.end(), piece.begin(), piece.end());
+                      });
 }
 
 std::string DteContent(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado) {

@@ -31,7 +31,7 @@ void FillBoletaPlaceholderTed(BoletaDocumentBinding& boleta);
 
 // The bytes a DTE's Content encodes: ISO-8859-1 under an ISO-8859-1 declaration, a character
 // beyond it written as a character reference; with autoFoliado, IdDoc/Folio 0 (nothing when the
-// DTE has no form).
+// DTE has no form). The folio is written as such, so `servicio` is no longer read.
 Bytes DteContentBytes(Servicio& servicio, const DteDocumentBinding& dte, bool autoFoliado);
 // The bytes a boleta's Content encodes: the serialiser's UTF-8 bytes under their UTF-8
 // declaration.

@@ -40,11 +40,12 @@ Pdf417Modules ReadModules(const zint_symbol& symbol) {
   Pdf417Modules modules;
   modules.rows = symbol.rows;
   modules.width = symbol.width;
-  modules.dark.reserve(static_cast<std::size_t>(modules.rows) *
-                       static_cast<std::size_t>(modules.width));
+  modules.dark.resize(static_cast<std::size_t>(modules.rows) *
+                      static_cast<std::size_t>(modules.width));
+  std::uint8_t* out = modules.dark.data();
   for (int row = 0; row < modules.rows; ++row) {
     for (int column = 0; column < modules.width; ++column) {
-      modules.dark.push_back(ModuleIsSet(symbol, row, column) ? 1 : 0);
+      *out++ = ModuleIsSet(symbol, row, column) ? 1 : 0;
     }
   }
   return modules;

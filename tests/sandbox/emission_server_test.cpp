@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "service/ted.hpp"
 #include "server_harness.hpp"
+#include "service/ted.hpp"
 
 namespace QuarloSandbox::testing {
 namespace {
@@ -126,6 +126,31 @@ TEST(SandboxEmission, StampsBoletasSentAsUtf8) {
   ASSERT_TRUE(reply.Ok()) << reply;
   EXPECT_EQ(reply.Field("Folio"), "4000");
   EXPECT_EQ(ReadTed(reply.IsoField("TED")).it1, "Marraqueta (kg)");
+}
+
+// The server reads a submission once, to count it, and the operation works on that reading:
+// each answer must still come from its own request's body and checks, whichever worker served
+// the request before it.
+TEST(SandboxEmission, StampsEachSubmissionFromItsOwnBody) {
+  const Sandbox sandbox;
+  LoadCaf(sandbox, kBoletaIssuer, 39, 1, 100);
+  LoadCaf(sandbox, kIssuer, 33, 1, 100);
+  for (int round = 1; round <= 12; ++round) {
+    const Reply boleta = sandbox.Post("/SendBoletaDocument", SendBody(BoletaContent(0)));
+    ASSERT_TRUE(boleta.Ok()) << boleta;
+    EXPECT_EQ(boleta.Field("Folio"), std::to_string(round));
+    EXPECT_EQ(ReadTed(boleta.IsoField("TED")).td, "39");
+    const Reply unreadable = sandbox.Post("/SendBoletaDocument", SendBody(Base64Of("<DTE")));
+    EXPECT_EQ(unreadable.status, 400) << unreadable;
+    const Reply factura = sandbox.Post("/SendDTEDocument", SendBody(FacturaContent(0)));
+    ASSERT_TRUE(factura.Ok()) << factura;
+    EXPECT_EQ(ReadTed(factura.IsoField("TED")).re, kIssuer);
+    EXPECT_EQ(ReadTed(factura.IsoField("TED")).td, "33");
+    const Reply badColumns =
+        sandbox.Post("/SendBoletaDocument", SendBody(BoletaContent(0), 2, "", 0));
+    EXPECT_EQ(badColumns.status, 400) << badColumns;
+    EXPECT_NE(badColumns.Field("Description").find("PDF417Columns"), std::string::npos);
+  }
 }
 
 TEST(SandboxEmission, StampsTheExportAndLiquidacionFormsFromTheirOwnFields) {

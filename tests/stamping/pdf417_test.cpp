@@ -67,6 +67,35 @@ TEST(Pdf417, PngOfATedWithAccentsDecodesToItsIsoBytes) {
   EXPECT_EQ(ReadPdf417(*wide), iso);
 }
 
+// Every pixel of the drawn image, module by module and margin by margin, for symbols of every
+// width modulo four modules, so that each way a row can end inside a byte is drawn once.
+TEST(Pdf417, ImagePixelsFollowTheModules) {
+  for (int width = 1; width <= 12; ++width) {
+    detail::Pdf417Modules symbol;
+    symbol.rows = 3;
+    symbol.width = width;
+    for (int module = 0; module < symbol.rows * width; ++module) {
+      // Any non-zero entry is a bar.
+      symbol.dark.push_back(
+          static_cast<std::uint8_t>((module * 7 + module / 3) % 5 < 2 ? module % 3 + 1 : 0));
+    }
+    const detail::MonoImage image = detail::DrawPdf417(symbol);
+    ASSERT_EQ(image.width, width * 2 + 8);
+    ASSERT_EQ(image.height, 3 * 6 + 8);
+    ASSERT_EQ(image.rows.size(), image.Stride() * static_cast<std::size_t>(image.height));
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < static_cast<int>(image.Stride()) * 8; ++x) {
+        const std::uint8_t byte = image.rows[static_cast<std::size_t>(y) * image.Stride() +
+                                             static_cast<std::size_t>(x / 8)];
+        const bool black = ((byte >> (7 - x % 8)) & 1) == 0;
+        const bool inside = x >= 4 && x < 4 + width * 2 && y >= 4 && y < 4 + 3 * 6;
+        EXPECT_EQ(black, inside && symbol.At((y - 4) / 6, (x - 4) / 2))
+            << "width " << width << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(Pdf417, EveryIsoCharacterSurvivesAndOthersBecomeAQuestionMark) {
   Bytes all;
   for (int value = 1; value < 256; ++value) all.push_back(static_cast<std::uint8_t>(value));

@@ -36,7 +36,7 @@ Answer RouteRequest(ServiceContext& context, const ApiKeys& keys, const RequestV
             (route->segmentNames.empty() ? "" : " (" + std::string(route->segmentNames) + ")") +
             " y llegaron " + std::to_string(path.segments.size()));
   }
-  Call call{std::move(path.segments), request.body, request.baseUrl};
+  Call call{std::move(path.segments), request.body, request.baseUrl, request.submitted};
   return route->operation(context, call);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,8 @@
 #include "service/context.hpp"
 
 namespace QuarloSandbox {
+
+struct SubmittedDocument;
 
 // The API keys the sandbox accepts in the AuthKey header. With none configured every request is
 // accepted, whatever its key (the sandbox then warns at start-up).
@@ -29,6 +32,8 @@ struct RequestView {
   std::optional<std::string> authKey;
   std::string body;
   std::string baseUrl;
+  // The submission's body as the server read it to count it, null when it did not.
+  std::shared_ptr<SubmittedDocument> submitted = nullptr;
 };
 
 // The answer to one request: 401 for a refused key, 404 for an unknown path, 405 for a method

@@ -10,6 +10,7 @@
 #include "server/refusal.hpp"
 #include "server/routes.hpp"
 #include "server/sandbox_paths.hpp"
+#include "service/incoming_document.hpp"
 
 namespace QuarloSandbox {
 
@@ -36,15 +37,22 @@ std::string BaseUrl(const httplib::Request& request) {
   return "http://" + request.local_addr + ":" + std::to_string(request.local_port);
 }
 
-// The counted submission of the request the worker is processing, 0 when it is none. httplib
-// hands its handler only its own Request, so the entry travels beside the call, on the worker's
-// thread, for as long as a CountedSubmission lives.
+// The counted submission of the request the worker is processing, 0 when it is none, and its body
+// as read to count it. httplib hands its handler only its own Request, so both travel beside the
+// call, on the worker's thread, for as long as a CountedSubmission lives.
 thread_local std::uint64_t currentSubmission = 0;
+thread_local std::shared_ptr<SubmittedDocument> currentDocument;
 
 class CountedSubmission {
  public:
-  explicit CountedSubmission(std::uint64_t entry) { currentSubmission = entry; }
-  ~CountedSubmission() { currentSubmission = 0; }
+  CountedSubmission(std::uint64_t entry, std::shared_ptr<SubmittedDocument> read) {
+    currentSubmission = entry;
+    currentDocument = std::move(read);
+  }
+  ~CountedSubmission() {
+    currentSubmission = 0;
+    currentDocument = nullptr;
+  }
   CountedSubmission(const CountedSubmission&) = delete;
   CountedSubmission& operator=(const CountedSubmission&) = delete;
 };
@@ -63,7 +71,8 @@ std::optional<std::int64_t> TakenFolio(const Answer& answer) {
 }
 
 RequestView ViewOf(const httplib::Request& request) {
-  RequestView view{request.method, request.target, std::nullopt, request.body, BaseUrl(request)};
+  RequestView view{request.method, request.target,   std::nullopt,
+                   request.body,   BaseUrl(request), currentDocument};
   if (request.has_header("AuthKey")) view.authKey = request.get_header_value("AuthKey");
   return view;
 }
@@ -148,14 +157,17 @@ Fault SandboxServer::FaultFor(const RequestHead& head) {
 ProcessedAnswer SandboxServer::Serve(FramedRequest& request) {
   const std::string operation = OperationName(request.head.target);
   std::uint64_t entry = 0;
+  std::shared_ptr<SubmittedDocument> read;
   if (request.head.method == "POST") {
-    if (auto folio = SubmittedFolio(operation, request.body)) {
-      entry = submissions_.Received(std::move(*folio), operation, request.received, request.fault);
+    if (auto counted = SubmittedFolio(operation, request.body)) {
+      read = std::move(counted->read);
+      entry = submissions_.Received(std::move(counted->key), operation, request.received,
+                                    request.fault);
     }
   }
   ProcessedAnswer answer;
   try {
-    answer = Respond(request, entry);
+    answer = Respond(request, entry, std::move(read));
   } catch (...) {
     answer = {RefusalResponse(500, "error interno del sandbox"), true, {}};
   }
@@ -167,14 +179,15 @@ ProcessedAnswer SandboxServer::Serve(FramedRequest& request) {
   return answer;
 }
 
-ProcessedAnswer SandboxServer::Respond(FramedRequest& request, std::uint64_t submission) {
+ProcessedAnswer SandboxServer::Respond(FramedRequest& request, std::uint64_t submission,
+                                       std::shared_ptr<SubmittedDocument> read) {
   if (request.fault == Fault::Unavailable) {
     submissions_.Processed(submission, 503, std::nullopt);
     return {RefusalResponse(503, "el sandbox simula que el servicio no está disponible"), true, {}};
   }
   // A reset before processing has nothing to answer: the front end drops the connection.
   if (!ProcessesRequest(request.fault)) return {};
-  const CountedSubmission counted(submission);
+  const CountedSubmission counted(submission, std::move(read));
   return http_->Process(request);
 }
 

@@ -51,8 +51,10 @@ class SandboxServer {
   // A complete request's answer on a worker: counted when it submits a document, processed
   // unless its fault says otherwise.
   ProcessedAnswer Serve(FramedRequest& request);
-  // The answer a request gets under its fault: processed by httplib, a 503, or none at all.
-  ProcessedAnswer Respond(FramedRequest& request, std::uint64_t submission);
+  // The answer a request gets under its fault: processed by httplib, a 503, or none at all; a
+  // processed submission's operation works on `read`, the body as it was read to count it.
+  ProcessedAnswer Respond(FramedRequest& request, std::uint64_t submission,
+                          std::shared_ptr<SubmittedDocument> read);
 
   ServiceContext context_;
   ApiKeys keys_;

@@ -34,17 +34,17 @@ std::string UtcText(std::chrono::system_clock::time_point at) {
 
 }  // namespace
 
-std::optional<SubmissionKey> SubmittedFolio(std::string_view operation, const std::string& body) {
+std::optional<CountedDocument> SubmittedFolio(std::string_view operation, const std::string& body) {
   const auto kind = SubmittedKind(operation);
   if (!kind) return std::nullopt;
   try {
-    const RequestBody request(body, "SendDocumentRequest");
-    const IncomingDocument document(DecodeBase64Field(request.Field("Content"), "Content"), *kind);
-    const auto& fields = document.Fields();
-    return SubmissionKey{
-        RequireEnvironment(request.Field("Environment")), RequireRut(fields.rutEmisor, "RUTEmisor"),
-        RequireNumber(fields.tipo, "TipoDTE", 1, 999),
+    auto read = ReadSubmittedDocument(body, *kind);
+    const auto& fields = read->document.Fields();
+    SubmissionKey key{
+        RequireEnvironment(read->request.Field("Environment")),
+        RequireRut(fields.rutEmisor, "RUTEmisor"), RequireNumber(fields.tipo, "TipoDTE", 1, 999),
         RequireNumber(fields.folio, "Folio", 0, std::numeric_limits<std::int64_t>::max())};
+    return CountedDocument{std::move(key), std::move(read)};
   } catch (const std::exception&) {
     return std::nullopt;
   }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -28,9 +29,19 @@ struct SubmissionKey {
   friend auto operator<=>(const SubmissionKey&, const SubmissionKey&) = default;
 };
 
-// The folio a SendDTEDocument or SendBoletaDocument body submits, or nothing for another operation
-// or a body whose document cannot be read (the operation refuses it, and it is not counted).
-std::optional<SubmissionKey> SubmittedFolio(std::string_view operation, const std::string& body);
+struct SubmittedDocument;
+
+// A submission as the server counts it: the folio it is counted under, and its body as read, which
+// the operation then works on.
+struct CountedDocument {
+  SubmissionKey key;
+  std::shared_ptr<SubmittedDocument> read;
+};
+
+// The folio a SendDTEDocument or SendBoletaDocument body submits, with the body's reading, or
+// nothing for another operation or a body whose document cannot be read (the operation refuses
+// it, and it is not counted).
+std::optional<CountedDocument> SubmittedFolio(std::string_view operation, const std::string& body);
 
 // The submissions received, in the order they arrived; safe to use from any thread.
 class SubmissionLog {

@@ -28,7 +28,6 @@ constexpr std::int64_t kBarcodeImage = 2;
 
 struct Submission {
   std::string environment;
-  QuarloCliente::Bytes content;
   std::string resolutionDate;
   std::string resolutionNumber;
   int columns = 0;
@@ -37,11 +36,12 @@ struct Submission {
   std::string callerTed;
 };
 
-Submission ReadSubmission(const std::string& body) {
-  const RequestBody request(body, "SendDocumentRequest");
+// The submission's values, checked in the order their refusals are reported; the decoded Content
+// goes to `content` when it is wanted, the document not having been read yet.
+Submission ReadSubmission(const RequestBody& request, QuarloCliente::Bytes* content) {
   Submission s;
   s.environment = RequireEnvironment(request.Field("Environment"));
-  s.content = DecodeBase64Field(request.Field("Content"), "Content");
+  if (content != nullptr) *content = DecodeBase64Field(request.Field("Content"), "Content");
   s.resolutionDate = request.Field("ResolutionDate");
   s.resolutionNumber = std::to_string(request.Number("ResolutionNumber", 0, 999999));
   s.columns = static_cast<int>(request.Number("PDF417Columns", 1, 30));
@@ -155,8 +155,19 @@ DocumentRow RowFor(const IncomingDocument& document, const Submission& s, const 
 }
 
 Answer Submit(ServiceContext& context, const Call& call, DocumentKind kind) {
-  const Submission s = ReadSubmission(call.body);
-  IncomingDocument document(s.content, kind);
+  std::shared_ptr<SubmittedDocument> read = call.submitted;
+  Submission s;
+  if (read && read->document.Kind() == kind) {
+    s = ReadSubmission(read->request, nullptr);
+  } else {
+    RequestBody request(call.body, "SendDocumentRequest");
+    QuarloCliente::Bytes content;
+    s = ReadSubmission(request, &content);
+    IncomingDocument incoming(content, kind);
+    read = std::make_shared<SubmittedDocument>(
+        SubmittedDocument{std::move(request), std::move(incoming)});
+  }
+  IncomingDocument& document = read->document;
   const int tipo = DocumentTipo(document);
   const Stamped stamped = context.store.Write([&](StoreTx& tx) {
     const std::string now = NowText();

@@ -5,6 +5,7 @@
 #include <quarlo/namespaces.hpp>
 
 #include "binding/document_loading.hpp"
+#include "protocol/payload.hpp"
 #include "sandbox_error.hpp"
 #include "service/sii_xml.hpp"
 
@@ -127,6 +128,14 @@ void IncomingDocument::Validate() const {
 
 std::string IncomingDocument::Xml() const {
   return ElementXml(xmlDocGetRootElement(doc_.get()));
+}
+
+std::shared_ptr<SubmittedDocument> ReadSubmittedDocument(const std::string& body,
+                                                         DocumentKind kind) {
+  RequestBody request(body, "SendDocumentRequest");
+  IncomingDocument document(DecodeBase64Field(request.Field("Content"), "Content"), kind);
+  return std::make_shared<SubmittedDocument>(
+      SubmittedDocument{std::move(request), std::move(document)});
 }
 
 }  // namespace QuarloSandbox

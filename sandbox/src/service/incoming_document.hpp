@@ -3,10 +3,12 @@
 #include <libxml/tree.h>
 
 #include <cstdint>
+#include <memory>
 #include <quarlo/types.hpp>
 #include <string>
 
 #include "core/xml.hpp"
+#include "protocol/request.hpp"
 #include "store/records.hpp"
 
 namespace QuarloSandbox {
@@ -56,5 +58,17 @@ class IncomingDocument {
   xmlNode* form_ = nullptr;
   DocumentFields fields_;
 };
+
+// A SendDocumentRequest body read once: the server reads it to count the submission, and the
+// operation then works on the same reading rather than parsing the body and its document again.
+struct SubmittedDocument {
+  RequestBody request;
+  IncomingDocument document;
+};
+
+// Parses a SendDocumentRequest body and the document its Content holds; refuses (400) as the
+// operation does.
+std::shared_ptr<SubmittedDocument> ReadSubmittedDocument(const std::string& body,
+                                                         DocumentKind kind);
 
 }  // namespace QuarloSandbox

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,12 +9,16 @@
 
 namespace QuarloSandbox {
 
+struct SubmittedDocument;
+
 // One request as the server hands it to an operation: the path segments of a GET (decoded,
 // already counted by the router) or the body of a POST, and the address the client reached.
 struct Call {
   std::vector<std::string> segments;
   std::string body;
   std::string baseUrl;  // "http://127.0.0.1:8080", for links in answers
+  // A document submission's body as the server already read it, null when it did not.
+  std::shared_ptr<SubmittedDocument> submitted = nullptr;
 };
 
 // The operations of the protocol, one per path. Each answers or throws SandboxError.

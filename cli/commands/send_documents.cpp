@@ -99,6 +99,16 @@ void WriteStamp(QuarloCliente::Servicio& servicio, const QuarloCliente::Resultad
   if (!written) Context::Warn("no se pudo escribir " + base + ".* (el documento sí se envió)");
 }
 
+// The folio the service wrote into its stamp; "" for a stamp that does not parse, which must not
+// turn a document the service accepted into a local failure.
+std::string AssignedFolio(QuarloCliente::Servicio& servicio, const std::string& ted) {
+  try {
+    return servicio.NodeValue(QuarloCliente::XmlDocument::Parse(ted), "//DD/F");
+  } catch (const QuarloCliente::Error&) {
+    return "";
+  }
+}
+
 template <class Binding>
 TipoFallo Send(QuarloCliente::Servicio& servicio, const Bytes& bytes, const SendSettings& settings,
                Record& record) {
@@ -112,10 +122,7 @@ TipoFallo Send(QuarloCliente::Servicio& servicio, const Bytes& bytes, const Send
       Submit(servicio, document, settings,
              settings.autofoliado ? std::string() : StampedTed(*document, *form, settings));
   record.Outcome(*result->ResultadoServicio);
-  if (settings.autofoliado && !result->TED.empty()) {
-    record.Field("folio",
-                 servicio.NodeValue(QuarloCliente::XmlDocument::Parse(result->TED), "//DD/F"));
-  }
+  if (settings.autofoliado) record.Field("folio", AssignedFolio(servicio, result->TED));
   if (record.Ok() && !settings.carpetaSalida.empty()) {
     WriteStamp(servicio, *result, record, settings);
   }

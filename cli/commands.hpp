@@ -10,5 +10,7 @@ namespace QuarloCli {
 
 // estado, seguimiento, xml, pdf.
 void AddStatusCommands(CLI::App& app, Context& context);
+// enviar.
+void AddSendCommands(CLI::App& app, Context& context);
 
 }  // namespace QuarloCli

@@ -20,6 +20,10 @@ class Record {
   // A local failure (a file or document at fault), before anything was sent.
   Record& LocalFailure(const std::string& descripcion);
   Record& Field(const std::string& name, const std::string& value);
+  // A literal is text: without this it would pick the bool overload.
+  Record& Field(const std::string& name, const char* value) {
+    return Field(name, std::string(value));
+  }
   Record& Field(const std::string& name, std::int64_t value);
   Record& Field(const std::string& name, bool value);
   Record& Field(const std::string& name, nlohmann::ordered_json value);

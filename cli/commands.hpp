@@ -10,5 +10,7 @@ namespace QuarloCli {
 
 // estado, seguimiento, xml, pdf.
 void AddStatusCommands(CLI::App& app, Context& context);
+// seguimiento, xml, pdf, anular, buscar, conciliar.
+void AddRetrievalCommands(CLI::App& app, Context& context);
 
 }  // namespace QuarloCli

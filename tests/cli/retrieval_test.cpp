@@ -17,10 +17,6 @@ using integration::kReceptor;
 const std::string kFactoring = "76111111-6";
 const std::string kClaveSii = "clave-sii-secreta-Ñ";
 
-std::string Contents(const std::filesystem::path& file) {
-  return checks::ReadFile(file);
-}
-
 class RetrievalTest : public CliTest {
  protected:
   // A --json run the service refused: status 1 and one record saying so.
@@ -98,8 +94,9 @@ TEST_F(RetrievalTest, XmlGoesToStdoutToAFileOrIntoTheRecordAndAFailureNeverIntoT
   ExpectCommonFields(writtenRecords[0]);
   EXPECT_EQ(writtenRecords[0]["archivo"], file.string());
   EXPECT_FALSE(writtenRecords[0].contains("xml")) << "the document went to the file";
-  EXPECT_EQ(Contents(file), raw.out.substr(0, Contents(file).size()));
-  EXPECT_EQ(writtenRecords[0]["bytes"], Contents(file).size());
+  const std::string saved = checks::ReadFile(file);
+  EXPECT_EQ(saved, raw.out.substr(0, saved.size())) << "the same bytes as on stdout";
+  EXPECT_EQ(writtenRecords[0]["bytes"], saved.size());
 
   const CliRun inRecord = Quarlo({"--json", "xml", "--distribucion", kEmisor, "33", folio});
   EXPECT_EQ(inRecord.status, 0) << inRecord.err;
@@ -136,7 +133,7 @@ TEST_F(RetrievalTest, PdfIsWrittenToTheRequiredFile) {
   ExpectCommonFields(records[0]);
   EXPECT_EQ(records[0]["operacion"], "pdf");
   EXPECT_EQ(records[0]["archivo"], file.string());
-  const std::string pdf = Contents(file);
+  const std::string pdf = checks::ReadFile(file);
   EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
   EXPECT_EQ(records[0]["bytes"], pdf.size());
 
@@ -145,7 +142,7 @@ TEST_F(RetrievalTest, PdfIsWrittenToTheRequiredFile) {
   EXPECT_NE(text.out.find("archivo:"), std::string::npos) << text.out;
 
   ExpectRefusal(Quarlo({"--json", "pdf", kEmisor, "33", "9999", "-o", file.string()}), "pdf");
-  EXPECT_EQ(Contents(file), pdf) << "a refusal leaves the file alone";
+  EXPECT_EQ(checks::ReadFile(file), pdf) << "a refusal leaves the file alone";
   const CliRun noFile = Quarlo({"pdf", kEmisor, "33", folio});
   EXPECT_EQ(noFile.status, 2);
   EXPECT_NE(noFile.err.find("falta"), std::string::npos) << noFile.err;

@@ -17,6 +17,7 @@ int Run(int argc, char** argv) {
   ConfigureRoot(app, context);
   AddStatusCommands(app, context);
   AddSendCommands(app, context);
+  AddRetrievalCommands(app, context);
   SpanishLabels(app);
   try {
     app.parse(argc, argv);

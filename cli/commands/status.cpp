@@ -4,32 +4,11 @@
 
 #include "command.hpp"
 #include "commands.hpp"
+#include "commands/document_key.hpp"
 
 namespace QuarloCli {
 
 namespace {
-
-// Which document a query names: issuer, type and folio, issued or received.
-struct DocumentKey {
-  std::string rut;
-  std::string tipo;
-  std::string folio;
-  std::string grupo = "E";
-};
-
-void AddDocumentKey(CLI::App& command, DocumentKey& key) {
-  command.add_option("RUT", key.rut, "RUT del emisor, con guion y dígito verificador")->required();
-  command.add_option("TIPO", key.tipo, "Tipo de documento (33, 39, 61...)")->required();
-  command.add_option("FOLIO", key.folio, "Folio del documento")->required();
-  command.add_option("--grupo", key.grupo, "E (emitidos, por omisión) o R (recibidos)")
-      ->check(CLI::IsMember({"E", "R"}));
-}
-
-Record KeyRecord(const std::string& operacion, const DocumentKey& key) {
-  Record record(operacion);
-  record.Field("rut", key.rut).Field("tipo", key.tipo).Field("folio", key.folio);
-  return record;
-}
 
 void FiscalStatus(Context& context, const DocumentKey& key) {
   QuarloCliente::Servicio servicio = context.OpenService();

@@ -10,5 +10,7 @@ namespace QuarloCli {
 
 // estado, seguimiento, xml, pdf.
 void AddStatusCommands(CLI::App& app, Context& context);
+// caf, ted, timbrar, validar: CAFs, stamps and documents worked on locally.
+void AddLocalCommands(CLI::App& app, Context& context);
 
 }  // namespace QuarloCli

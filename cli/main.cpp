@@ -16,6 +16,7 @@ int Run(int argc, char** argv) {
   CLI::App app{"quarlo: documentos tributarios electrónicos desde la línea de órdenes", "quarlo"};
   ConfigureRoot(app, context);
   AddStatusCommands(app, context);
+  AddLocalCommands(app, context);
   SpanishLabels(app);
   try {
     app.parse(argc, argv);

@@ -12,5 +12,7 @@ namespace QuarloCli {
 void AddStatusCommands(CLI::App& app, Context& context);
 // caf, ted, timbrar, validar: CAFs, stamps and documents worked on locally.
 void AddLocalCommands(CLI::App& app, Context& context);
+// bandeja: a point of sale's outbox.
+void AddOutboxCommands(CLI::App& app, Context& context);
 
 }  // namespace QuarloCli

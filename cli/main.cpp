@@ -17,6 +17,7 @@ int Run(int argc, char** argv) {
   ConfigureRoot(app, context);
   AddStatusCommands(app, context);
   AddLocalCommands(app, context);
+  AddOutboxCommands(app, context);
   SpanishLabels(app);
   try {
     app.parse(argc, argv);

@@ -119,17 +119,22 @@ void Status(Context& context, const OutboxArgs& args) {
   }
 }
 
+// "1 documento", "3 documentos".
+std::string Documents(int count) {
+  return std::to_string(count) + (count == 1 ? " documento" : " documentos");
+}
+
 // Why a drain did not settle everything: what stays pending after an attempt could not get
 // through outweighs refusals, which are kept and final.
 QuarloCliente::ResultadoServicio DrainOutcome(const QuarloCliente::ResumenEnvio& resumen) {
   QuarloCliente::ResultadoServicio resultado;
   if (resumen.pendientes > 0) {
-    resultado.SetError(std::to_string(resumen.pendientes) +
-                           " documentos siguen pendientes: no se pudo comunicar con el servicio",
-                       TipoFallo::SinConexion);
+    resultado.SetError(
+        Documents(resumen.pendientes) + " sin entregar: no se pudo comunicar con el servicio",
+        TipoFallo::SinConexion);
   } else if (resumen.rechazados > 0) {
-    resultado.SetError(std::to_string(resumen.rechazados) +
-                           " documentos rechazados; vea «quarlo bandeja lista --estado rechazado»",
+    resultado.SetError("el servicio rechazó " + Documents(resumen.rechazados) +
+                           "; vea «quarlo bandeja lista --estado rechazado»",
                        TipoFallo::RechazoServicio);
   }
   return resultado;
@@ -187,7 +192,7 @@ void AddOutboxCommands(CLI::App& app, Context& context) {
       [&context, args] { Guarded(context, "bandeja estado", [&] { Status(context, *args); }); });
   CLI::App* enviar = NewCommand(*bandeja, "enviar",
                                 "Envía al servicio lo que está pendiente y resume el resultado",
-                                "quarlo --uri https://api.ejemplo.cl bandeja enviar");
+                                "QUARLO_URI=https://api.ejemplo.cl quarlo bandeja enviar");
   enviar->callback(
       [&context, args] { Guarded(context, "bandeja enviar", [&] { Send(context, *args); }); });
   AddReprintCommand(*bandeja, context, args);

@@ -217,5 +217,21 @@ TEST_F(LocalCliTest, ValidarListsEveryFaultWithItsPathAndExitsFourWhenAFileHasAn
   }
 }
 
+TEST_F(LocalCliTest, EachSubcommandHasHelpWithAnExampleAndMissingArgumentsAreUsageErrors) {
+  const std::vector<std::vector<std::string>> commands{
+      {"caf", "ver"}, {"caf", "subir"}, {"ted", "verificar"}, {"timbrar"}, {"validar"}};
+  for (const auto& command : commands) {
+    std::vector<std::string> help = command;
+    help.push_back("--help");
+    const CliRun shown = Quarlo(help);
+    EXPECT_EQ(shown.status, 0) << command[0];
+    EXPECT_NE(shown.out.find("Ejemplo:\n  quarlo " + command[0]), std::string::npos) << shown.out;
+    const CliRun bare = Quarlo(command);
+    EXPECT_EQ(bare.status, 2) << command[0] << bare.out;
+    EXPECT_NE(bare.err.find("falta"), std::string::npos) << bare.err;
+  }
+  EXPECT_EQ(Quarlo({"timbrar", "documento.xml"}).status, 2) << "--caf is required";
+}
+
 }  // namespace
 }  // namespace QuarloCliente::cli_tests

@@ -163,6 +163,15 @@ TEST_F(OutboxCliTest, AMissingOrDamagedOutboxIsNeverCreatedOrRead) {
   EXPECT_FALSE(std::filesystem::exists(path_)) << "a mistyped name creates no outbox";
   EXPECT_NE(missing.err.find("no existe"), std::string::npos) << missing.err;
 
+  for (const char* command : {"lista", "estado", "enviar", "reimprimir"}) {
+    const CliRun help = Quarlo({"bandeja", command, "--help"});
+    EXPECT_EQ(help.status, 0);
+    const auto example = help.out.find("Ejemplo:\n");
+    ASSERT_NE(example, std::string::npos) << help.out;
+    EXPECT_NE(help.out.find(std::string("quarlo bandeja ") + command, example), std::string::npos)
+        << help.out;
+  }
+
   checks::WriteFile(path_, Bytes(4096, 'x'));
   const CliRun damaged = Bandeja({"estado"});
   EXPECT_EQ(damaged.status, 4) << damaged.out << damaged.err;

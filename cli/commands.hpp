@@ -14,5 +14,9 @@ void AddStatusCommands(CLI::App& app, Context& context);
 void AddSendCommands(CLI::App& app, Context& context);
 // seguimiento, xml, pdf, anular, buscar, conciliar.
 void AddRetrievalCommands(CLI::App& app, Context& context);
+// caf, ted, timbrar, validar: CAFs, stamps and documents worked on locally.
+void AddLocalCommands(CLI::App& app, Context& context);
+// bandeja: a point of sale's outbox.
+void AddOutboxCommands(CLI::App& app, Context& context);
 
 }  // namespace QuarloCli

@@ -18,6 +18,8 @@ int Run(int argc, char** argv) {
   AddStatusCommands(app, context);
   AddSendCommands(app, context);
   AddRetrievalCommands(app, context);
+  AddLocalCommands(app, context);
+  AddOutboxCommands(app, context);
   SpanishLabels(app);
   try {
     app.parse(argc, argv);

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "console/console_paths.hpp"
 #include "sandbox_error.hpp"
 #include "server/admission.hpp"
 #include "server/body_reader.hpp"
@@ -295,8 +296,13 @@ bool FrontEnd::AdvanceHead(Connection& connection) {
   }
   try {
     connection.head = ParseRequestHead(std::string_view(input).substr(0, length));
-    const Admission admission = Admit(*connection.head, keys_, limits_.maxBodyBytes);
-    connection.body.emplace(admission.framing, limits_.maxBodyBytes);
+    // The console's pages carry a session cookie, checked on the worker, instead of an AuthKey;
+    // what a browser posts to them is a small form.
+    static const ApiKeys kSessionChecked({});
+    const bool console = IsConsolePath(connection.head->target);
+    const std::size_t maxBody = console ? kConsoleMaxBodyBytes : limits_.maxBodyBytes;
+    const Admission admission = Admit(*connection.head, console ? kSessionChecked : keys_, maxBody);
+    connection.body.emplace(admission.framing, maxBody);
     input.erase(0, length);
     connection.headSearched = 0;
     if (admission.expectsContinue && input.empty() && !SendNow(connection.fd.Get(), kContinue)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "console/console_paths.hpp"
 #include "protocol/answer.hpp"
 #include "server/buffered_exchange.hpp"
 #include "server/front_end.hpp"
@@ -87,6 +88,7 @@ SandboxServer::SandboxServer(ServiceContext context, ApiKeys keys,
       log_(std::move(log)),
       faults_(std::move(faults)),
       submissions_(submissionCapacity),
+      console_(context_, keys_, requests_, sessions_),
       http_(std::make_unique<BufferedHttpServer>()) {
   Install();
   http_->set_payload_max_length(limits.maxBodyBytes);
@@ -120,15 +122,24 @@ void SandboxServer::Install() {
   // once per character of the path: an 8 kB path cost each worker megabytes of stack.
   http_->set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
+        if (IsConsolePath(request.target)) {
+          AnswerConsole(request, response);
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        const auto started = std::chrono::steady_clock::now();
         const RequestView view = ViewOf(request);
         if (IsSandboxPath(request.target)) {
           const SandboxPathAnswer answer = AnswerSandboxPath(submissions_, keys_, view);
           response.status = answer.status;
           response.set_content(answer.body, kAnswerContentType);
           if (log_) log_(RequestLogLine(request.method, request.target, answer.status, {}));
+          requests_.Record(request.method, OperationName(request.target), answer.status,
+                           std::chrono::steady_clock::now() - started);
           return httplib::Server::HandlerResponse::Handled;
         }
         const Answer answer = Dispatch(context_, keys_, view);
+        requests_.Record(request.method, OperationName(request.target), answer.status,
+                         std::chrono::steady_clock::now() - started);
         if (currentSubmission != 0) {
           submissions_.Processed(currentSubmission, answer.status, TakenFolio(answer));
         }
@@ -140,6 +151,16 @@ void SandboxServer::Install() {
         }
         return httplib::Server::HandlerResponse::Handled;
       });
+}
+
+void SandboxServer::AnswerConsole(const httplib::Request& request, httplib::Response& response) {
+  const ConsoleAnswer answer = console_.Answer(ConsoleRequest{
+      request.method, request.target, request.get_header_value("Cookie"), request.body});
+  response.status = answer.status;
+  for (const auto& [name, value] : answer.headers) response.set_header(name, value);
+  response.set_content(answer.body, answer.contentType);
+  // Logged like any request, but not kept in the console's own list of requests.
+  if (log_) log_(RequestLogLine(request.method, request.target, answer.status, {}));
 }
 
 Fault SandboxServer::FaultFor(const RequestHead& head) {

@@ -322,6 +322,13 @@ TEST(Console, ListsTheProtocolsRequestsButNotItsOwn) {
   EXPECT_EQ(sandbox.Protocol("/GetFactorings")->status, 200);
   EXPECT_EQ(sandbox.Protocol("/FiscalStatus/T/E/1-9/33/1")->status, 404);
   EXPECT_EQ(sandbox.Get("/consola/cafs", session)->status, 200);
+  // Refused on its head, before a worker sees it: listed too, for a wrong key is what a
+  // developer most needs to see.
+  httplib::Client client("127.0.0.1", sandbox.Port());
+  EXPECT_EQ(client.Get("/GetFactorings", httplib::Headers{{"AuthKey", "otra"}})->status, 401);
+  EXPECT_EQ(
+      client.Get("/consola/documentos?x", httplib::Headers{{"Transfer-Encoding", "gzip"}})->status,
+      501);
   const auto rows = sandbox.Get("/consola/solicitudes/filas", session);
   ASSERT_EQ(rows->status, 200);
   const std::regex row(
@@ -333,7 +340,8 @@ TEST(Console, ListsTheProtocolsRequestsButNotItsOwn) {
     seen.push_back((*it)[1].str() + " " + (*it)[2].str() + " " + (*it)[3].str() + " " +
                    (*it)[4].str());
   }
-  EXPECT_EQ(seen, (std::vector<std::string>{"2 GET FiscalStatus 404", "1 GET GetFactorings 200"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"3 GET GetFactorings 401", "2 GET FiscalStatus 404",
+                                            "1 GET GetFactorings 200"}));
   // The page carries the same rows and the script that refreshes them.
   const auto page = sandbox.Get("/consola/solicitudes", session);
   EXPECT_NE(page->body.find("data-fuente=\"/consola/solicitudes/filas\""), std::string::npos);

@@ -97,9 +97,15 @@ SandboxServer::SandboxServer(ServiceContext context, ApiKeys keys,
       std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
   FaultHooks hooks{[this](const RequestHead& head) { return FaultFor(head); },
                    faults_.Settings().stall};
+  // A request refused on its head (a wrong key above all) is what a developer most needs to see
+  // in the console's list of requests.
+  RefusalHook refused = [this](const std::string& method, const std::string& target, int status) {
+    if (IsConsolePath(target)) return;
+    requests_.Record(method, target.empty() ? "" : OperationName(target), status, {});
+  };
   frontEnd_ = std::make_unique<FrontEnd>(
       limits, keys_, [this](FramedRequest& request) { return Serve(request); }, log_,
-      std::move(hooks));
+      std::move(hooks), std::move(refused));
   // The front end answers a body over the cap before httplib could see it; this is for the
   // description of httplib's own refusals.
   const std::size_t maxBody = limits.maxBodyBytes;

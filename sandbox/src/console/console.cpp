@@ -2,6 +2,7 @@
 
 #include "console/assets.hpp"
 #include "console/browser_input.hpp"
+#include "console/page.hpp"
 #include "console/pages.hpp"
 #include "protocol/request.hpp"
 #include "sandbox_error.hpp"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "console/answer.hpp"
-#include "console/page.hpp"
+#include "console/page_frame.hpp"
 #include "console/request_ring.hpp"
 #include "console/sessions.hpp"
 #include "server/dispatcher.hpp"

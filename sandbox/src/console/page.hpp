@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "console/page_frame.hpp"
+
 namespace QuarloSandbox {
 
 // What a template is filled from: texts, flags, lists and objects of them.
@@ -16,14 +18,6 @@ using View = kainjow::mustache::data;
 inline View ListView() {
   return View(View::type::list);
 }
-
-// What every page shows around its own content.
-struct PageFrame {
-  std::string title;
-  std::string section;   // the navigation entry to highlight: "documentos", "cafs", ...
-  bool open = false;     // the sandbox has no API key: the banner says so
-  bool session = false;  // a logout button is shown
-};
 
 // The template (the file "<name>.mustache") filled from the view; throws std::runtime_error when
 // the template is missing or malformed.

@@ -8,7 +8,7 @@
 
 #include "console/answer.hpp"
 #include "console/browser_input.hpp"
-#include "console/page.hpp"
+#include "console/page_frame.hpp"
 #include "console/request_ring.hpp"
 #include "store/store.hpp"
 

@@ -1,3 +1,4 @@
+#include "console/page.hpp"
 #include "console/pages.hpp"
 #include "console/view_text.hpp"
 #include "protocol/request.hpp"

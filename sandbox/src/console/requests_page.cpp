@@ -1,5 +1,6 @@
 #include <ctime>
 
+#include "console/page.hpp"
 #include "console/pages.hpp"
 
 namespace QuarloSandbox {

@@ -316,6 +316,44 @@ TEST(Console, ShowsADocumentWithItsStampImageAndPdf) {
   EXPECT_EQ(sandbox.Get("/consola/documento/T/76543210-3/33/3/timbre.png")->status, 303);
 }
 
+TEST(Console, ListsBooksByPeriodAndOpensThemWithoutAStamp) {
+  const ConsoleSandbox sandbox;
+  std::string book = QuarloCliente::testing::ReadTestData("libro_compra_venta.xml");
+  const auto from = book.find("<Caratula>");
+  book.erase(from, book.find("</Caratula>") + 11 - from);
+  const std::string body = Body("SendLibroCompraVentaRequest", {{"Environment", "T"},
+                                                                {"Content", Base64Of(book)},
+                                                                {"ResolutionDate", "2016-03-18"},
+                                                                {"ResolutionNumber", "34"},
+                                                                {"RutEmisorLibro", kIssuer},
+                                                                {"PeriodoTributario", "2024-05"},
+                                                                {"TipoOperacion", "VENTA"},
+                                                                {"TipoLibro", "MENSUAL"},
+                                                                {"TipoEnvio", "TOTAL"},
+                                                                {"NroSegmento", "0"},
+                                                                {"FolioNotificacion", "0"},
+                                                                {"CodAutRec", ""}});
+  ASSERT_EQ(sandbox.Protocol("/SendLibroCompraVenta", body)->status, 200);
+  const std::string session = sandbox.Login();
+  const std::string link = "/consola/documento/T/76543210-3/VENTA/202405130";
+
+  const auto may = sandbox.Get("/consola/libros?periodo=2024-05", session);
+  ASSERT_EQ(may->status, 200);
+  EXPECT_NE(may->body.find("href=\"" + link + "\">Libro de compra/venta</a>"), std::string::npos);
+  EXPECT_NE(sandbox.Get("/consola/libros", session)->body.find(link), std::string::npos);
+  const auto june = sandbox.Get("/consola/libros?periodo=2024-06", session);
+  EXPECT_EQ(june->body.find(link), std::string::npos);
+  EXPECT_NE(june->body.find("para 2024-06"), std::string::npos);
+  EXPECT_EQ(sandbox.Get("/consola/libros?periodo=mayo", session)->status, 400);
+
+  const auto page = sandbox.Get(link, session);
+  ASSERT_EQ(page->status, 200);
+  EXPECT_EQ(page->body.find("timbre.png"), std::string::npos);
+  EXPECT_NE(page->body.find("&lt;TipoOperacion&gt;VENTA"), std::string::npos);
+  EXPECT_EQ(sandbox.Get(link + "/timbre.png", session)->status, 422);
+  EXPECT_EQ(sandbox.Get(link + "/documento.pdf", session)->status, 422);
+}
+
 TEST(Console, ListsTheProtocolsRequestsButNotItsOwn) {
   ConsoleSandbox sandbox;
   const std::string session = sandbox.Login();

@@ -318,21 +318,7 @@ TEST(Console, ShowsADocumentWithItsStampImageAndPdf) {
 
 TEST(Console, ListsBooksByPeriodAndOpensThemWithoutAStamp) {
   const ConsoleSandbox sandbox;
-  std::string book = QuarloCliente::testing::ReadTestData("libro_compra_venta.xml");
-  const auto from = book.find("<Caratula>");
-  book.erase(from, book.find("</Caratula>") + 11 - from);
-  const std::string body = Body("SendLibroCompraVentaRequest", {{"Environment", "T"},
-                                                                {"Content", Base64Of(book)},
-                                                                {"ResolutionDate", "2016-03-18"},
-                                                                {"ResolutionNumber", "34"},
-                                                                {"RutEmisorLibro", kIssuer},
-                                                                {"PeriodoTributario", "2024-05"},
-                                                                {"TipoOperacion", "VENTA"},
-                                                                {"TipoLibro", "MENSUAL"},
-                                                                {"TipoEnvio", "TOTAL"},
-                                                                {"NroSegmento", "0"},
-                                                                {"FolioNotificacion", "0"},
-                                                                {"CodAutRec", ""}});
+  const std::string body = SalesBookBody();
   ASSERT_EQ(sandbox.Protocol("/SendLibroCompraVenta", body)->status, 200);
   const std::string session = sandbox.Login();
   const std::string link = "/consola/documento/T/76543210-3/VENTA/202405130";

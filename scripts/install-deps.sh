@@ -10,6 +10,7 @@ packages=(
   libcpp-httplib-dev libsqlite3-dev libssl-dev libzint-dev libhpdf-dev
   libpng-dev libzxing-dev zlib1g-dev poppler-utils doxygen locales
   libcli11-dev nlohmann-json3-dev
+  libkainjow-mustache-dev chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -252,21 +252,8 @@ TEST_F(SandboxLifecycle, SearchesWithTheQueryLanguageAndPages) {
 }
 
 TEST_F(SandboxLifecycle, KeepsBooksUnderTheirPeriodCodeAndDeletesThem) {
-  std::string book = QuarloCliente::testing::ReadTestData("libro_compra_venta.xml");
-  const auto from = book.find("<Caratula>");
-  book.erase(from, book.find("</Caratula>") + 11 - from);
-  const std::string body = Body("SendLibroCompraVentaRequest", {{"Environment", "T"},
-                                                                {"Content", Base64Of(book)},
-                                                                {"ResolutionDate", "2016-03-18"},
-                                                                {"ResolutionNumber", "34"},
-                                                                {"RutEmisorLibro", kIssuer},
-                                                                {"PeriodoTributario", "2024-05"},
-                                                                {"TipoOperacion", "VENTA"},
-                                                                {"TipoLibro", "MENSUAL"},
-                                                                {"TipoEnvio", "TOTAL"},
-                                                                {"NroSegmento", "0"},
-                                                                {"FolioNotificacion", "0"},
-                                                                {"CodAutRec", ""}});
+  const std::string book = SalesBook();
+  const std::string body = SalesBookBody();
   ASSERT_TRUE(sandbox_.Post("/SendLibroCompraVenta", body).Ok());
   const std::string path = "/T/E/" + std::string(kIssuer) + "/VENTA/202405130";
   EXPECT_EQ(sandbox_.Get("/FiscalStatus" + path).Field("Status"), "VALIDADO");

@@ -163,6 +163,30 @@ inline std::string SendBody(const std::string& content, int barcodeType = 2,
                                       {"TED", ted.empty() ? ted : IsoBase64Of(ted)}});
 }
 
+// The sales book of the fixture, its cover dropped as the library drops it.
+inline std::string SalesBook() {
+  std::string book = QuarloCliente::testing::ReadTestData("libro_compra_venta.xml");
+  const auto from = book.find("<Caratula>");
+  book.erase(from, book.find("</Caratula>") + 11 - from);
+  return book;
+}
+
+// That book sent as the monthly sales book of 2024-05.
+inline std::string SalesBookBody() {
+  return Body("SendLibroCompraVentaRequest", {{"Environment", "T"},
+                                              {"Content", Base64Of(SalesBook())},
+                                              {"ResolutionDate", "2016-03-18"},
+                                              {"ResolutionNumber", "34"},
+                                              {"RutEmisorLibro", kIssuer},
+                                              {"PeriodoTributario", "2024-05"},
+                                              {"TipoOperacion", "VENTA"},
+                                              {"TipoLibro", "MENSUAL"},
+                                              {"TipoEnvio", "TOTAL"},
+                                              {"NroSegmento", "0"},
+                                              {"FolioNotificacion", "0"},
+                                              {"CodAutRec", ""}});
+}
+
 inline std::string UploadBody(const std::string& cafXml) {
   return Body("UploadCafRequest", {{"Environment", "T"}, {"Base64StrCaf", Base64Of(cafXml)}});
 }

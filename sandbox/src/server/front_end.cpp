@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "console/console_paths.hpp"
 #include "sandbox_error.hpp"
 #include "server/admission.hpp"
 #include "server/body_reader.hpp"
@@ -68,12 +69,14 @@ struct FrontEnd::Connection {
 };
 
 FrontEnd::FrontEnd(FrontEndLimits limits, const ApiKeys& keys, RequestProcessor process,
-                   std::function<void(const std::string&)> log, FaultHooks faults)
+                   std::function<void(const std::string&)> log, FaultHooks faults,
+                   RefusalHook refused)
     : limits_(limits),
       keys_(keys),
       process_(std::move(process)),
       log_(std::move(log)),
       faults_(std::move(faults)),
+      refused_(std::move(refused)),
       epoll_(epoll_create1(EPOLL_CLOEXEC)),
       wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
       nextSweep_(Clock::time_point::max()),
@@ -295,8 +298,13 @@ bool FrontEnd::AdvanceHead(Connection& connection) {
   }
   try {
     connection.head = ParseRequestHead(std::string_view(input).substr(0, length));
-    const Admission admission = Admit(*connection.head, keys_, limits_.maxBodyBytes);
-    connection.body.emplace(admission.framing, limits_.maxBodyBytes);
+    // The console's pages carry a session cookie, checked on the worker, instead of an AuthKey;
+    // what a browser posts to them is a small form.
+    static const ApiKeys kSessionChecked({});
+    const bool console = IsConsolePath(connection.head->target);
+    const std::size_t maxBody = console ? kConsoleMaxBodyBytes : limits_.maxBodyBytes;
+    const Admission admission = Admit(*connection.head, console ? kSessionChecked : keys_, maxBody);
+    connection.body.emplace(admission.framing, maxBody);
     input.erase(0, length);
     connection.headSearched = 0;
     if (admission.expectsContinue && input.empty() && !SendNow(connection.fd.Get(), kContinue)) {
@@ -365,8 +373,7 @@ void FrontEnd::HandOff(Connection& connection) {
 }
 
 void FrontEnd::Refuse(Connection& connection, int status, const std::string& description) {
-  const RequestHead* head = connection.head ? &*connection.head : nullptr;
-  Log(RequestLogLine(head ? head->method : "", head ? head->target : "", status, description));
+  LogRefusal(connection, status, description);
   connection.head.reset();
   connection.body.reset();
   connection.input.clear();
@@ -472,8 +479,7 @@ void FrontEnd::Expire(Connection& connection) {
                           (connection.stage == Connection::Stage::Head && connection.headStarted);
   if (midRequest) {
     const std::string description = "la solicitud no llegó completa a tiempo";
-    const RequestHead* head = connection.head ? &*connection.head : nullptr;
-    Log(RequestLogLine(head ? head->method : "", head ? head->target : "", 408, description));
+    LogRefusal(connection, 408, description);
     // A best effort: a client this slow may not read it, and it is not waited for.
     SendNow(connection.fd.Get(), RefusalResponse(408, description));
   }
@@ -577,6 +583,15 @@ int FrontEnd::WaitMilliseconds() const {
 
 void FrontEnd::Log(const std::string& line) const {
   if (log_) log_(line);
+}
+
+void FrontEnd::LogRefusal(const Connection& connection, int status,
+                          const std::string& description) const {
+  static const std::string kUnread;
+  const std::string& method = connection.head ? connection.head->method : kUnread;
+  const std::string& target = connection.head ? connection.head->target : kUnread;
+  Log(RequestLogLine(method, target, status, description));
+  if (refused_) refused_(method, target, status);
 }
 
 }  // namespace QuarloSandbox

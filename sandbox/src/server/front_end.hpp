@@ -61,6 +61,10 @@ struct FaultHooks {
   std::chrono::milliseconds stall{0};
 };
 
+// Told of each request the front end answers itself with a refusal (method and target as far as
+// they were read, "" before that, and the status); runs on the front end's thread.
+using RefusalHook = std::function<void(const std::string&, const std::string&, int)>;
+
 // Turns a complete request into its answer; runs on the worker threads.
 using RequestProcessor = std::function<ProcessedAnswer(FramedRequest&)>;
 
@@ -70,7 +74,8 @@ class FrontEnd {
   // `log`, when set, receives one line per request the front end refuses or drops itself, and
   // one per fault it injects.
   FrontEnd(FrontEndLimits limits, const ApiKeys& keys, RequestProcessor process,
-           std::function<void(const std::string&)> log, FaultHooks faults = {});
+           std::function<void(const std::string&)> log, FaultHooks faults = {},
+           RefusalHook refused = {});
   ~FrontEnd();
   FrontEnd(const FrontEnd&) = delete;
   FrontEnd& operator=(const FrontEnd&) = delete;
@@ -156,12 +161,15 @@ class FrontEnd {
   int WaitMilliseconds() const;
   // Passes a line to the log, when there is one.
   void Log(const std::string& line) const;
+  // Logs a refusal of the request in progress (if any of it was read) and tells the hook.
+  void LogRefusal(const Connection& connection, int status, const std::string& description) const;
 
   const FrontEndLimits limits_;
   const ApiKeys& keys_;
   RequestProcessor process_;
   std::function<void(const std::string&)> log_;
   FaultHooks faults_;
+  RefusalHook refused_;
   std::uint64_t events_ = 0;
   UniqueFd epoll_;
   UniqueFd wake_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "console/console_paths.hpp"
 #include "protocol/answer.hpp"
 #include "server/buffered_exchange.hpp"
 #include "server/front_end.hpp"
@@ -87,6 +88,7 @@ SandboxServer::SandboxServer(ServiceContext context, ApiKeys keys,
       log_(std::move(log)),
       faults_(std::move(faults)),
       submissions_(submissionCapacity),
+      console_(context_, keys_, requests_, sessions_),
       http_(std::make_unique<BufferedHttpServer>()) {
   Install();
   http_->set_payload_max_length(limits.maxBodyBytes);
@@ -95,9 +97,15 @@ SandboxServer::SandboxServer(ServiceContext context, ApiKeys keys,
       std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
   FaultHooks hooks{[this](const RequestHead& head) { return FaultFor(head); },
                    faults_.Settings().stall};
+  // A request refused on its head (a wrong key above all) is what a developer most needs to see
+  // in the console's list of requests.
+  RefusalHook refused = [this](const std::string& method, const std::string& target, int status) {
+    if (IsConsolePath(target)) return;
+    requests_.Record(method, target.empty() ? "" : OperationName(target), status, {});
+  };
   frontEnd_ = std::make_unique<FrontEnd>(
       limits, keys_, [this](FramedRequest& request) { return Serve(request); }, log_,
-      std::move(hooks));
+      std::move(hooks), std::move(refused));
   // The front end answers a body over the cap before httplib could see it; this is for the
   // description of httplib's own refusals.
   const std::size_t maxBody = limits.maxBodyBytes;
@@ -120,15 +128,24 @@ void SandboxServer::Install() {
   // once per character of the path: an 8 kB path cost each worker megabytes of stack.
   http_->set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
+        if (IsConsolePath(request.target)) {
+          AnswerConsole(request, response);
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        const auto started = std::chrono::steady_clock::now();
         const RequestView view = ViewOf(request);
         if (IsSandboxPath(request.target)) {
           const SandboxPathAnswer answer = AnswerSandboxPath(submissions_, keys_, view);
           response.status = answer.status;
           response.set_content(answer.body, kAnswerContentType);
           if (log_) log_(RequestLogLine(request.method, request.target, answer.status, {}));
+          requests_.Record(request.method, OperationName(request.target), answer.status,
+                           std::chrono::steady_clock::now() - started);
           return httplib::Server::HandlerResponse::Handled;
         }
         const Answer answer = Dispatch(context_, keys_, view);
+        requests_.Record(request.method, OperationName(request.target), answer.status,
+                         std::chrono::steady_clock::now() - started);
         if (currentSubmission != 0) {
           submissions_.Processed(currentSubmission, answer.status, TakenFolio(answer));
         }
@@ -140,6 +157,16 @@ void SandboxServer::Install() {
         }
         return httplib::Server::HandlerResponse::Handled;
       });
+}
+
+void SandboxServer::AnswerConsole(const httplib::Request& request, httplib::Response& response) {
+  const ConsoleAnswer answer = console_.Answer(ConsoleRequest{
+      request.method, request.target, request.get_header_value("Cookie"), request.body});
+  response.status = answer.status;
+  for (const auto& [name, value] : answer.headers) response.set_header(name, value);
+  response.set_content(answer.body, answer.contentType);
+  // Logged like any request, but not kept in the console's own list of requests.
+  if (log_) log_(RequestLogLine(request.method, request.target, answer.status, {}));
 }
 
 Fault SandboxServer::FaultFor(const RequestHead& head) {

@@ -5,11 +5,19 @@
 #include <string>
 #include <thread>
 
+#include "console/console.hpp"
+#include "console/request_ring.hpp"
+#include "console/sessions.hpp"
 #include "server/dispatcher.hpp"
 #include "server/faults.hpp"
 #include "server/limits.hpp"
 #include "server/submissions.hpp"
 #include "service/context.hpp"
+
+namespace httplib {
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace QuarloSandbox {
 
@@ -22,7 +30,8 @@ struct RequestHead;
 // The sandbox's HTTP server: a front end frames every request within `limits`, then each
 // complete request goes through Dispatch on a pool of worker threads and is answered with the
 // XML Response document. Requests to the protocol's paths are faulted as `faults` says; document
-// submissions are counted per folio and reported on /_sandbox/envios.
+// submissions are counted per folio and reported on /_sandbox/envios. The console's pages under
+// /consola/ show the store and the last requests answered.
 class SandboxServer {
  public:
   // `log`, when set, receives one line per request (method, operation, status and, on failure,
@@ -46,6 +55,8 @@ class SandboxServer {
 
  private:
   void Install();
+  // The answer to a request for one of the console's pages.
+  void AnswerConsole(const httplib::Request& request, httplib::Response& response);
   // The fault of a complete request; on the front end's thread, in the order requests complete.
   Fault FaultFor(const RequestHead& head);
   // A complete request's answer on a worker: counted when it submits a document, processed
@@ -61,6 +72,9 @@ class SandboxServer {
   std::function<void(const std::string&)> log_;
   FaultInjector faults_;
   SubmissionLog submissions_;
+  RequestRing requests_;
+  SessionStore sessions_;
+  Console console_;
   std::unique_ptr<BufferedHttpServer> http_;
   std::unique_ptr<FrontEnd> frontEnd_;
   std::thread thread_;

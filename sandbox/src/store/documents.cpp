@@ -163,14 +163,25 @@ std::vector<DocumentRow> StoreTx::SearchDocuments(const std::string& environment
                                                   const std::string& condition,
                                                   const std::vector<SearchParam>& params,
                                                   std::int64_t offset, std::int64_t limit) {
-  Statement query(db_, std::string(kDocumentColumns) + "WHERE environment = ? AND " +
-                           kDocumentsOnly + " AND (" + condition +
-                           ") ORDER BY received_at DESC, id DESC LIMIT ? OFFSET ?");
-  query.Bind(1, environment);
-  BindParams(query, 2, params);
+  // The page's ids first, from the listing index alone; only then the page's own rows, whose
+  // XML would otherwise be read for every document the page skips or the filter drops.
+  Statement page(db_, std::string("SELECT id FROM documents WHERE environment = ? AND ") +
+                          kDocumentsOnly + " AND (" + condition +
+                          ") ORDER BY received_at DESC, id DESC LIMIT ? OFFSET ?");
+  page.Bind(1, environment);
+  BindParams(page, 2, params);
   const int next = 2 + static_cast<int>(params.size());
-  query.Bind(next, limit).Bind(next + 1, offset);
-  return ReadAll(query);
+  page.Bind(next, limit).Bind(next + 1, offset);
+  std::vector<std::int64_t> ids;
+  while (page.Step()) ids.push_back(page.Integer(0));
+  std::vector<DocumentRow> rows;
+  rows.reserve(ids.size());
+  for (const std::int64_t id : ids) {
+    Statement row(db_, std::string(kDocumentColumns) + "WHERE id = ?");
+    row.Bind(1, id);
+    if (row.Step()) rows.push_back(ReadDocument(row));
+  }
+  return rows;
 }
 
 std::int64_t StoreTx::CountDocuments(const std::string& environment, const std::string& condition,

@@ -97,6 +97,16 @@ struct Cession {
   std::string aecXml;
 };
 
+// One CAF as the console shows it: its issuer, type and range, and the folios of the range used.
+struct CafUsage {
+  std::string rut;
+  int tipo = 0;
+  std::int64_t desde = 0;
+  std::int64_t hasta = 0;
+  std::int64_t used = 0;
+  std::string uploadedAt;
+};
+
 // A cession with the document it cedes, as the cession reconciliation lists it.
 struct CessionView {
   Cession cession;

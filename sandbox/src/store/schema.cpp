@@ -14,7 +14,8 @@ constexpr std::int64_t kSchemaVersion = 1;
 // issued twice. Every child table cascades with its document. A folio hint is where the search
 // for a range's lowest free folio starts: used folios are never freed, so the lowest free one
 // only moves up. A database without the table, or without a hint, searches from the range's
-// first folio.
+// first folio. The listing index holds every column a search filters on, in the order it lists
+// documents, so that counting and paging never read a document's XML.
 constexpr const char* kTables = R"sql(
 CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS cafs (
@@ -49,6 +50,9 @@ CREATE TABLE IF NOT EXISTS documents (
 CREATE INDEX IF NOT EXISTS documents_by_receiver
   ON documents (environment, receiver_rut, issue_date);
 CREATE INDEX IF NOT EXISTS documents_by_day ON documents (environment, rut, kind, issue_date);
+CREATE INDEX IF NOT EXISTS documents_listing ON documents (
+  environment, received_at, id, kind, tipo, issue_date, total, voided, rut, receiver_rut, folio,
+  search_text);
 CREATE TABLE IF NOT EXISTS tracking (
   id INTEGER PRIMARY KEY,
   document_id INTEGER NOT NULL REFERENCES documents (id) ON DELETE CASCADE,

@@ -95,6 +95,14 @@ class StoreTx {
   std::int64_t UpsertFactoring(const Factoring& factoring);
   bool DeleteFactoring(const std::string& rut);
 
+  // What the console lists (store/listings.cpp).
+  // Every CAF of the environment by issuer, type and range, with how many of its folios are used;
+  // never its XML, which holds the CAF's private key.
+  std::vector<CafUsage> CafUsages(const std::string& environment);
+  // The books and folio reports of the environment whose period code starts with `period`
+  // ("202405", or "" for all), by kind, issuer and period.
+  std::vector<DocumentRow> Reports(const std::string& environment, const std::string& period);
+
  private:
   Connection& db_;
 };

@@ -1,6 +1,6 @@
 include(CMakePackageConfigHelpers)
 
-install(TARGETS quarlo EXPORT QuarloClienteTargets
+install(TARGETS quarlo quarlo_static EXPORT QuarloClienteTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}

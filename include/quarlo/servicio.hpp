@@ -8,6 +8,7 @@
 #include <quarlo/consultas.hpp>
 #include <quarlo/documentos.hpp>
 #include <quarlo/error.hpp>
+#include <quarlo/export.hpp>
 #include <quarlo/libros.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/types.hpp>
@@ -26,7 +27,7 @@ struct ServicioAccess;
 /// hang the caller. Seconds assign to them as well as milliseconds. A limit that runs out after
 /// the connection was made fails the operation with TiempoAgotado; one that runs out before it
 /// (the connect limit above all) with SinConexion, since nothing was sent.
-struct LimitesTransporte {
+struct QUARLO_API LimitesTransporte {
   /// Longest wait for the connection (TCP and TLS) to be established.
   std::chrono::milliseconds conexion{30000};
   /// The exchange is abandoned when less than one byte per second flows for this long. The stall
@@ -40,7 +41,7 @@ struct LimitesTransporte {
 
 /// The library's operations object. One instance is used by one thread at a time; separate
 /// instances may run on separate threads.
-class Servicio {
+class QUARLO_API Servicio {
  public:
   /// Sets every public constant, runs the dependency checks; makes no network request.
   Servicio();

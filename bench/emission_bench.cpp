@@ -8,7 +8,7 @@
 
 #include "bench_documents.hpp"
 #include "core/payload.hpp"
-#include "core/servicio_access.hpp"
+#include "core/transport.hpp"
 #include "emission/emission.hpp"
 #ifdef QUARLO_BENCH_LOOPBACK
 #include "support/loopback_server.hpp"
@@ -85,11 +85,10 @@ std::string StampAnswer() {
 }
 
 void BM_SendAnswer(benchmark::State& state) {
-  Servicio servicio;
   const std::string text = StampAnswer();
   for (auto _ : state) {
     const detail::HttpAnswer answer(text, 200, "application/xml");
-    const auto result = detail::ServicioAccess::ParseSendDocumentResponse(servicio, answer);
+    const auto result = detail::ParseSendDocumentResponse(answer);
     benchmark::DoNotOptimize(result.get());
   }
 }

@@ -1,6 +1,7 @@
 #include "command.hpp"
 
 #include <map>
+#include <quarlo/version.hpp>
 #include <regex>
 
 namespace QuarloCli {
@@ -24,6 +25,9 @@ CLI::App* NewCommand(CLI::App& parent, const std::string& name, const std::strin
 void ConfigureRoot(CLI::App& app, Context& context) {
   app.option_defaults()->group("Opciones");
   app.set_help_flag("-h,--help", "Muestra esta ayuda y termina");
+  // The version of the library loaded, which a newer libquarlo0 changes under the same program.
+  app.set_version_flag("--version", "quarlo " + QuarloCliente::VersionBiblioteca(),
+                       "Muestra la versión de la biblioteca y termina");
   app.fallthrough();
   app.require_subcommand(1);
   app.failure_message([](const CLI::App*, const CLI::Error& error) {

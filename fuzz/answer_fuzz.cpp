@@ -5,16 +5,14 @@
 #include <quarlo/quarlo.hpp>
 #include <string_view>
 
-#include "core/servicio_access.hpp"
 #include "core/transport.hpp"
+#include "emission/emission.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace QuarloCliente;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  Servicio servicio;
   try {
-    (void)detail::ServicioAccess::ParseSendDocumentResponse(
-        servicio, detail::HttpAnswer(text, 200, "application/xml"));
+    (void)detail::ParseSendDocumentResponse(detail::HttpAnswer(text, 200, "application/xml"));
   } catch (const Error&) {
   }
   return 0;

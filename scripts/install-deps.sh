@@ -11,6 +11,7 @@ packages=(
   libpng-dev libzxing-dev zlib1g-dev poppler-utils doxygen locales
   libcli11-dev nlohmann-json3-dev
   libkainjow-mustache-dev chromium chromium-driver python3-selenium
+  abigail-tools dpkg-dev file
 )
 
 missing=()

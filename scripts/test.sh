@@ -16,3 +16,9 @@ if [ "$preset" = default ]; then
 else
   ctest --preset "$preset" -j "$(nproc)" -LE 'caos|consola'
 fi
+# What a user of the packages gets: the exported interface still compatible with the stored
+# baseline, and the .deb files installing, building a program and running it.
+if [ "$preset" = default ]; then
+  bash scripts/check-abi.sh "build/$preset"
+  bash scripts/consumer-test.sh "build/$preset"
+fi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <quarlo/export.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/types.hpp>
 #include <quarlo/xml_document.hpp>
@@ -10,7 +11,7 @@
 namespace QuarloCliente {
 
 /// The data of one cession (AEC) for GenerarAec.
-class GeneraAECRequest {
+class QUARLO_API GeneraAECRequest {
  public:
   std::string ambiente;
   std::string rut;
@@ -25,7 +26,7 @@ class GeneraAECRequest {
 };
 
 /// One factoring company of the service's registry.
-class Fact {
+class QUARLO_API Fact {
  public:
   Long IDFactoring = 0;
   std::string Direccion;
@@ -39,7 +40,7 @@ class Fact {
 using ColeccionFactorings = std::vector<std::shared_ptr<Fact>>;
 
 /// The factoring registry as the service lists it.
-class ResultObtenerFactorings {
+class QUARLO_API ResultObtenerFactorings {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();

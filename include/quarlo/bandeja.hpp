@@ -6,6 +6,7 @@
 #include <optional>
 #include <quarlo/binding_dte.hpp>
 #include <quarlo/binding_libros.hpp>
+#include <quarlo/export.hpp>
 #include <quarlo/types.hpp>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ enum class ClaseItem { Caf, Dte, Boleta, ConsumoFolios };
 
 /// What an issue gives back, all made locally before returning: the folio taken, the TED the
 /// document was stamped with, its PDF417 image, and a warning when folios run low ("" if none).
-struct EmisionLocal {
+struct QUARLO_API EmisionLocal {
   std::int64_t item = 0;
   std::int64_t folio = 0;
   std::string ted;
@@ -31,7 +32,7 @@ struct EmisionLocal {
 };
 
 /// One CAF held by the outbox and how far its folios have been used.
-struct FoliosCaf {
+struct QUARLO_API FoliosCaf {
   std::string rutEmisor;
   std::int32_t tipoDte = 0;
   std::int64_t desde = 0;
@@ -42,7 +43,7 @@ struct FoliosCaf {
 };
 
 /// One item of the outbox.
-struct ItemBandeja {
+struct QUARLO_API ItemBandeja {
   std::int64_t id = 0;
   ClaseItem clase = ClaseItem::Dte;
   std::string rutEmisor;
@@ -63,7 +64,7 @@ struct ItemBandeja {
 
 /// One recorded exchange about an item. An attempt without fin was started and never finished
 /// (the process ended mid-exchange).
-struct IntentoEnvio {
+struct QUARLO_API IntentoEnvio {
   std::chrono::system_clock::time_point inicio;
   std::optional<std::chrono::system_clock::time_point> fin;
   /// "envio" for a submission, "consulta" for a question about an earlier one.
@@ -76,7 +77,7 @@ struct IntentoEnvio {
 };
 
 /// What a document stored in the outbox holds, read back for reprinting.
-struct DocumentoGuardado {
+struct QUARLO_API DocumentoGuardado {
   std::string xml;
   std::string ted;
   Bytes pdf417Png;
@@ -84,7 +85,7 @@ struct DocumentoGuardado {
 };
 
 /// What one drain of the outbox did.
-struct ResumenEnvio {
+struct QUARLO_API ResumenEnvio {
   int aceptados = 0;
   int rechazados = 0;
   /// Items attempted or asked about that stay pending.
@@ -94,7 +95,7 @@ struct ResumenEnvio {
 };
 
 /// Counts of items per state.
-struct ConteoItems {
+struct QUARLO_API ConteoItems {
   int pendientes = 0;
   int aceptados = 0;
   int rechazados = 0;
@@ -105,7 +106,7 @@ struct ConteoItems {
 /// is back. Safe for several threads on one object and several processes on one file. Every
 /// member throws Error (a Spanish description) when it cannot do its work; the file is never
 /// replaced or truncated.
-class BandejaSalida {
+class QUARLO_API BandejaSalida {
  public:
   /// Opens the outbox at ruta, creating it (mode 0600, as its -wal and -shm files) on first use.
   /// Throws Error for a file that is not an outbox or is damaged, or one written by a newer

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <quarlo/export.hpp>
+
 // The context through which binding documents are loaded and serialised: a namespace-to-prefix
 // map for writing and five switches that make loading lenient. DefaultBindingContext is the
 // caller's own context for its loading and writing; the library's submissions and retrievals use
@@ -37,7 +39,7 @@ enum class BindingOption {
 };
 
 /// A copy of the five switches, taken at one moment.
-struct BindingOptions {
+struct QUARLO_API BindingOptions {
   bool AllowUnknownElements = false;
   bool AllowOutOfOrderElements = false;
   bool TrimValueWhitespace = false;
@@ -61,7 +63,7 @@ inline constexpr int kBindingBanner = 2;       // the library's banner comment o
 /// A namespace-to-prefix map and the loading switches. Not copyable; shared through
 /// std::shared_ptr. Registration, option changes and the snapshots that loading and serialising
 /// take are synchronised, so one context can serve many threads at once.
-class BindingContext {
+class QUARLO_API BindingContext {
  public:
   /// A context with an empty map (every namespace written as a default namespace) and strict
   /// loading.
@@ -102,6 +104,6 @@ class BindingContext {
 /// never destroyed before exit; never null. Only the caller changes it, and its changes stay for
 /// the life of the process; the library never registers a prefix or sets a switch on it, and what
 /// the library submits does not depend on it.
-std::shared_ptr<BindingContext> DefaultBindingContext();
+QUARLO_API std::shared_ptr<BindingContext> DefaultBindingContext();
 
 }  // namespace QuarloCliente

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <quarlo/export.hpp>
+
 // The DTE and boleta bindings: DteDocumentBinding (the DTE element of DTE_v10.xsd, in one of the
 // forms Documento, Liquidacion or Exportaciones) and BoletaDocumentBinding (the DTE element of
 // EnvioBOLETA_v11.xsd), with typed access to the parts the library reads and writes and, through
@@ -45,19 +47,19 @@ namespace QuarloCliente {
 
 /// What tells the DTE forms and the boleta apart: the TipoDTE codes each accepts and the type of
 /// its amounts (decimal in Exportaciones, integer elsewhere).
-struct FormaDocumento {
+struct QUARLO_API FormaDocumento {
   using Tipo = TipoDTEDocumento;
   using Monto = BindingInteger;
 };
-struct FormaLiquidacion {
+struct QUARLO_API FormaLiquidacion {
   using Tipo = TipoDTELiquidacion;
   using Monto = BindingInteger;
 };
-struct FormaExportaciones {
+struct QUARLO_API FormaExportaciones {
   using Tipo = TipoDTEExportaciones;
   using Monto = BindingDecimal;
 };
-struct FormaBoleta {
+struct QUARLO_API FormaBoleta {
   using Tipo = TipoDTEBoleta;
   using Monto = BindingInteger;
 };
@@ -72,15 +74,11 @@ Monto GetMonto(const BindingElement& element, std::string_view path) {
     return element.GetInteger(path);
   }
 }
-
-/// Writes TD 0 into a TED's DA, creating TD when absent; 0 is the code of a placeholder stamp and
-/// no form's enumeration holds it, so the form's own setter cannot write it.
-void WritePlaceholderTipoDTE(const std::shared_ptr<BindingNode>& da);
 }  // namespace detail
 
 /// Encabezado/IdDoc: the document's type, folio, date and service indicator.
 template <class Forma>
-class IdDocDte : public BindingElement {
+class QUARLO_API IdDocDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The TipoDTE; throws Error when absent or not a code of the form.
@@ -116,7 +114,7 @@ class IdDocDte : public BindingElement {
 };
 
 /// Encabezado/Emisor.
-class EmisorDte : public BindingElement {
+class QUARLO_API EmisorDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The issuer's RUT ("76543210-3"); throws Error when absent.
@@ -129,7 +127,7 @@ class EmisorDte : public BindingElement {
 };
 
 /// Encabezado/Receptor.
-class ReceptorDte : public BindingElement {
+class QUARLO_API ReceptorDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The receiver's RUT; throws Error when absent.
@@ -150,7 +148,7 @@ class ReceptorDte : public BindingElement {
 
 /// Encabezado/Totales.
 template <class Forma>
-class TotalesDte : public BindingElement {
+class QUARLO_API TotalesDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The total amount; throws Error when absent or not a number of the form's kind.
@@ -166,7 +164,7 @@ class TotalesDte : public BindingElement {
 
 /// The form's Encabezado.
 template <class Forma>
-class EncabezadoDte : public BindingElement {
+class QUARLO_API EncabezadoDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// IdDoc; throws Error when absent.
@@ -180,7 +178,7 @@ class EncabezadoDte : public BindingElement {
 };
 
 /// One Detalle line.
-class DetalleDte : public BindingElement {
+class QUARLO_API DetalleDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The line number; throws Error when absent.
@@ -200,7 +198,7 @@ class DetalleDte : public BindingElement {
 };
 
 /// TED/DD/CAF/DA/RNG: the authorised folio range.
-class RangoFolios : public BindingElement {
+class QUARLO_API RangoFolios : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The first folio; throws Error when absent.
@@ -220,7 +218,7 @@ class RangoFolios : public BindingElement {
 };
 
 /// TED/DD/CAF/DA/RSAPK: the RSA public key of the CAF.
-class ClavePublicaRSA : public BindingElement {
+class QUARLO_API ClavePublicaRSA : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The modulus as Base64 ("" when empty); throws Error when absent.
@@ -240,7 +238,7 @@ class ClavePublicaRSA : public BindingElement {
 };
 
 /// A signature value with its algoritmo attribute: TED/DD/CAF/FRMA and TED/FRMT.
-class FirmaTimbre : public BindingElement {
+class QUARLO_API FirmaTimbre : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The algoritmo attribute; throws Error when absent.
@@ -261,7 +259,7 @@ class FirmaTimbre : public BindingElement {
 
 /// TED/DD/CAF/DA: the authorisation data of the CAF.
 template <class Forma>
-class TedDA : public BindingElement {
+class QUARLO_API TedDA : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The issuer's RUT in the CAF; throws Error when absent.
@@ -286,11 +284,9 @@ class TedDA : public BindingElement {
     return *this;
   }
   /// Sets TD to 0, the code of a placeholder stamp that the service replaces with the document's
-  /// type; TD() throws and Validate reports the value until a real code is set.
-  TedDA& SetTDPlaceholder() {
-    detail::WritePlaceholderTipoDTE(Node());
-    return *this;
-  }
+  /// type; TD() throws and Validate reports the value until a real code is set. The library
+  /// defines it for the four forms.
+  TedDA& SetTDPlaceholder();
   /// The folio range; throws Error when absent.
   std::shared_ptr<RangoFolios> RNG() const { return Child<RangoFolios>("RNG"); }
   /// The authorisation date; throws Error when absent.
@@ -319,7 +315,7 @@ class TedDA : public BindingElement {
 
 /// TED/DD/CAF.
 template <class Forma>
-class TedCAF : public BindingElement {
+class QUARLO_API TedCAF : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The version attribute; throws Error when absent.
@@ -337,7 +333,7 @@ class TedCAF : public BindingElement {
 
 /// TED/DD: the stamped data.
 template <class Forma>
-class TedDD : public BindingElement {
+class QUARLO_API TedDD : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The issuer's RUT; throws Error when absent.
@@ -411,7 +407,7 @@ class TedDD : public BindingElement {
 
 /// TED: the electronic stamp.
 template <class Forma>
-class TedDte : public BindingElement {
+class QUARLO_API TedDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The version attribute; throws Error when absent.
@@ -429,7 +425,7 @@ class TedDte : public BindingElement {
 
 /// A DTE form (Documento, Liquidacion, Exportaciones) or the boleta's Documento.
 template <class Forma>
-class FormaDte : public BindingElement {
+class QUARLO_API FormaDte : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The ID attribute; throws Error when absent.
@@ -478,7 +474,7 @@ using DocumentoBoleta = FormaDte<FormaBoleta>;
 /// free-form Personalizados element whose children may have any name, attributes, text and
 /// children of their own. Paths create missing elements at the end, in the order of the calls.
 /// Attached to a document binding it is never written inside the DTE; it serialises on its own.
-class Personalizados : public BindingDocument {
+class QUARLO_API Personalizados : public BindingDocument {
  public:
   /// An empty Personalizados element in no namespace.
   Personalizados();
@@ -486,7 +482,7 @@ class Personalizados : public BindingDocument {
 
 /// A DTE of DTE_v10.xsd: the root with its version and one of the forms Documento, Liquidacion or
 /// Exportaciones.
-class DteDocumentBinding : public BindingDocument {
+class QUARLO_API DteDocumentBinding : public BindingDocument {
  public:
   /// An empty DTE: version 1.0 and no form yet.
   DteDocumentBinding();
@@ -521,7 +517,7 @@ class DteDocumentBinding : public BindingDocument {
 };
 
 /// The DTE of a boleta (BOLETADefType of EnvioBOLETA_v11.xsd): its only form is Documento.
-class BoletaDocumentBinding : public BindingDocument {
+class QUARLO_API BoletaDocumentBinding : public BindingDocument {
  public:
   /// An empty boleta: version 1.0 and a Documento with its mandatory parts.
   BoletaDocumentBinding();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <quarlo/export.hpp>
+
 // The element model shared by the six SII document bindings: every element of a document is a
 // BindingElement, reached and built through paths of element names that follow the SII schema.
 //
@@ -49,7 +51,7 @@ enum class BindingRootKind : std::uint8_t {
 }  // namespace detail
 
 /// One element of a binding document.
-class BindingElement {
+class QUARLO_API BindingElement {
  public:
   /// The element that the library's node stands for; documents hand elements out, callers do not
   /// make them.
@@ -227,7 +229,7 @@ class BindingElement {
 };
 
 /// The root element of a document, which can be loaded from XML text and serialised.
-class BindingDocument : public BindingElement {
+class QUARLO_API BindingDocument : public BindingElement {
  public:
   /// A document is shared through std::shared_ptr; a copy would silently share its tree.
   BindingDocument(const BindingDocument&) = delete;

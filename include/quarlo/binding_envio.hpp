@@ -1,5 +1,7 @@
 #pragma once
 
+#include <quarlo/export.hpp>
+
 // The envelopes in which signed documents travel between taxpayers: an EnvioDTE (EnvioDTE_v10.xsd)
 // holds up to 2000 DTEs, an EnvioBOLETA (EnvioBOLETA_v11.xsd) up to 500 boletas, both under one
 // SetDTE whose Caratula counts them per type. Reading one gives its cover and each document as a
@@ -24,7 +26,7 @@
 namespace QuarloCliente {
 
 /// One SubTotDTE of a cover: how many documents of one type the envelope says it holds.
-struct SubTotalDte {
+struct QUARLO_API SubTotalDte {
   /// The TipoDTE code (33, 39, ...).
   Long TpoDTE = 0;
   /// The number of documents of that type.
@@ -32,7 +34,7 @@ struct SubTotalDte {
 };
 
 /// The Caratula of an envelope: who sends what to whom, under which resolution.
-struct CaratulaEnvio {
+struct QUARLO_API CaratulaEnvio {
   /// The RUT of the documents' issuer ("76543210-3").
   std::string RutEmisor;
   /// The RUT of the person who signed the envelope.
@@ -51,7 +53,7 @@ struct CaratulaEnvio {
 
 /// An envelope as read: its SetDTE's ID, its cover and its documents in envelope order.
 template <class Documento>
-struct EnvioBinding {
+struct QUARLO_API EnvioBinding {
   /// The ID attribute of SetDTE, which the envelope's signature refers to.
   std::string ID;
   /// The cover.
@@ -71,18 +73,18 @@ using EnvioBoletaBinding = EnvioBinding<BoletaDocumentBinding>;
 /// declares entities, the root is not EnvioDTE, SetDTE or Caratula is missing or malformed, a DTE
 /// is a boleta or fails to load ("DTE 2 de 3: ..."), there are more than 2000 DTEs, or the
 /// SubTotDTE counts do not match the documents per type.
-std::shared_ptr<EnvioDteBinding> LeerEnvioDte(
+QUARLO_API std::shared_ptr<EnvioDteBinding> LeerEnvioDte(
     std::string_view texto, const std::shared_ptr<BindingContext>& contexto = nullptr);
 /// The same, from the bytes of a file or a message.
-std::shared_ptr<EnvioDteBinding> LeerEnvioDte(
+QUARLO_API std::shared_ptr<EnvioDteBinding> LeerEnvioDte(
     const Bytes& bytes, const std::shared_ptr<BindingContext>& contexto = nullptr);
 
 /// The EnvioBOLETA the text holds, read as LeerEnvioDte reads an EnvioDTE; throws Error as it
 /// does, and for a document that is not a boleta (39 or 41) or more than 500 documents.
-std::shared_ptr<EnvioBoletaBinding> LeerEnvioBoleta(
+QUARLO_API std::shared_ptr<EnvioBoletaBinding> LeerEnvioBoleta(
     std::string_view texto, const std::shared_ptr<BindingContext>& contexto = nullptr);
 /// The same, from the bytes of a file or a message.
-std::shared_ptr<EnvioBoletaBinding> LeerEnvioBoleta(
+QUARLO_API std::shared_ptr<EnvioBoletaBinding> LeerEnvioBoleta(
     const Bytes& bytes, const std::shared_ptr<BindingContext>& contexto = nullptr);
 
 }  // namespace QuarloCliente

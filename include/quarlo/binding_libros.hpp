@@ -1,5 +1,7 @@
 #pragma once
 
+#include <quarlo/export.hpp>
+
 // The bindings of the daily folio report and the three books: ConsumoFoliosBinding
 // (ConsumoFolio_v10.xsd), LibroCompraVentaBinding (LibroCV_v10.xsd, with the LceCal and
 // LceCoCertif certificates of the SiiLce namespace), LibroGuiaBinding (LibroGuia_v10.xsd) and
@@ -28,7 +30,7 @@
 namespace QuarloCliente {
 
 /// DocumentoConsumoFolios/Caratula: the cover of the daily folio report.
-class CaratulaConsumoFolios : public BindingElement {
+class QUARLO_API CaratulaConsumoFolios : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The version attribute; throws Error when absent.
@@ -104,7 +106,7 @@ class CaratulaConsumoFolios : public BindingElement {
 };
 
 /// One Resumen of the daily folio report: the totals of one document type.
-class ResumenConsumoFolios : public BindingElement {
+class QUARLO_API ResumenConsumoFolios : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The document type (39, 41 or 61); throws Error when absent.
@@ -138,7 +140,7 @@ class ResumenConsumoFolios : public BindingElement {
 };
 
 /// ConsumoFolios/DocumentoConsumoFolios.
-class DocumentoConsumoFolios : public BindingElement {
+class QUARLO_API DocumentoConsumoFolios : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The ID attribute; throws Error when absent.
@@ -167,7 +169,7 @@ class DocumentoConsumoFolios : public BindingElement {
 };
 
 /// The daily folio report (Consumo de Folios) of ConsumoFolio_v10.xsd.
-class ConsumoFoliosBinding : public BindingDocument {
+class QUARLO_API ConsumoFoliosBinding : public BindingDocument {
  public:
   /// An empty report: version 1.0 and a DocumentoConsumoFolios holding a Caratula (version 1.0).
   ConsumoFoliosBinding();
@@ -186,7 +188,7 @@ class ConsumoFoliosBinding : public BindingDocument {
 
 /// EnvioLibro/Caratula of the three books. TipoOperacion and CodAutRec exist only in the
 /// purchase/sales book; on the others their setters throw Error.
-class CaratulaLibro : public BindingElement {
+class QUARLO_API CaratulaLibro : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The book owner's RUT; throws Error when absent.
@@ -269,7 +271,7 @@ class CaratulaLibro : public BindingElement {
 };
 
 /// The EnvioLibro of a book: its ID, cover, detail lines and signature time stamp.
-class EnvioLibro : public BindingElement {
+class QUARLO_API EnvioLibro : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The ID attribute; throws Error when absent.
@@ -303,7 +305,7 @@ class EnvioLibro : public BindingElement {
 };
 
 /// LceCal/DocumentoCal and LceCoCertif/DocumentoCoCertif: the signed part of a certificate.
-class DocumentoCertificado : public BindingElement {
+class QUARLO_API DocumentoCertificado : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The ID attribute; throws Error when absent.
@@ -323,7 +325,7 @@ class DocumentoCertificado : public BindingElement {
 };
 
 /// LceCal: the certificate of an accounting-book provider (SiiLce namespace).
-class LceCal : public BindingElement {
+class QUARLO_API LceCal : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The version attribute as written; throws Error when absent.
@@ -340,7 +342,7 @@ class LceCal : public BindingElement {
 };
 
 /// LceCoCertif/DocumentoCoCertif, which holds an LceCal of its own.
-class DocumentoCoCertif : public DocumentoCertificado {
+class QUARLO_API DocumentoCoCertif : public DocumentoCertificado {
  public:
   using DocumentoCertificado::DocumentoCertificado;
   /// The nested LceCal; throws Error when absent.
@@ -350,7 +352,7 @@ class DocumentoCoCertif : public DocumentoCertificado {
 };
 
 /// LceCoCertif: the co-certificate of an accounting-book provider (SiiLce namespace).
-class LceCoCertif : public BindingElement {
+class QUARLO_API LceCoCertif : public BindingElement {
  public:
   using BindingElement::BindingElement;
   /// The version attribute as written; throws Error when absent.
@@ -368,7 +370,7 @@ class LceCoCertif : public BindingElement {
 
 /// The EnvioLibro of the purchase/sales book, with its optional certificate: the choice of one
 /// LceCal or one LceCoCertif after the detail lines.
-class EnvioLibroCompraVenta : public EnvioLibro {
+class QUARLO_API EnvioLibroCompraVenta : public EnvioLibro {
  public:
   using EnvioLibro::EnvioLibro;
   /// The LceCal of the choice, or nullptr.
@@ -391,7 +393,7 @@ class EnvioLibroCompraVenta : public EnvioLibro {
 };
 
 /// The purchase or sales book (Libro de Compra/Venta) of LibroCV_v10.xsd.
-class LibroCompraVentaBinding : public BindingDocument {
+class QUARLO_API LibroCompraVentaBinding : public BindingDocument {
  public:
   /// An empty book: version 1.0 and an EnvioLibro holding a Caratula.
   LibroCompraVentaBinding();
@@ -409,7 +411,7 @@ class LibroCompraVentaBinding : public BindingDocument {
 };
 
 /// The dispatch-guide book (Libro de Guías) of LibroGuia_v10.xsd.
-class LibroGuiaBinding : public BindingDocument {
+class QUARLO_API LibroGuiaBinding : public BindingDocument {
  public:
   /// An empty book: version 1.0 and an EnvioLibro holding a Caratula.
   LibroGuiaBinding();
@@ -427,7 +429,7 @@ class LibroGuiaBinding : public BindingDocument {
 };
 
 /// The boleta book (Libro de Boletas) of LibroBOLETA_v10.xsd.
-class LibroBoletaBinding : public BindingDocument {
+class QUARLO_API LibroBoletaBinding : public BindingDocument {
  public:
   /// An empty book: version 1.0 and an EnvioLibro holding a Caratula.
   LibroBoletaBinding();

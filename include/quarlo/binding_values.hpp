@@ -1,5 +1,7 @@
 #pragma once
 
+#include <quarlo/export.hpp>
+
 // Value types of the SII document bindings: integers and decimals of any size with one canonical
 // text, dates and date-times as the XML Schema writes them, and the document-type codes each DTE
 // form accepts.
@@ -16,7 +18,7 @@ namespace QuarloCliente {
 /// An xs:integer of any size (the SII's amounts reach 30 digits), held as its canonical text: an
 /// optional "-" and the digits without leading zeros. "0012" and "+12" read as 12 and write "12";
 /// "-0" writes "0".
-class BindingInteger {
+class QUARLO_API BindingInteger {
  public:
   /// Zero.
   BindingInteger() = default;
@@ -42,7 +44,8 @@ class BindingInteger {
 
   friend bool operator==(const BindingInteger&, const BindingInteger&) = default;
   /// Numeric order.
-  friend std::strong_ordering operator<=>(const BindingInteger& a, const BindingInteger& b);
+  friend QUARLO_API std::strong_ordering operator<=>(const BindingInteger& a,
+                                                     const BindingInteger& b);
 
  private:
   std::string text_ = "0";
@@ -53,7 +56,7 @@ class BindingInteger {
 /// without trailing zeros, at least one digit on each side of the point. "1.0" and "1" write
 /// "1.0", "0012.50" writes "12.5", ".5" writes "0.5", "-0" writes "0.0". Every value an xs:decimal
 /// can hold round-trips exactly through this text.
-class BindingDecimal {
+class QUARLO_API BindingDecimal {
  public:
   /// Zero ("0.0").
   BindingDecimal() = default;
@@ -86,7 +89,8 @@ class BindingDecimal {
 
   friend bool operator==(const BindingDecimal&, const BindingDecimal&) = default;
   /// Numeric order.
-  friend std::strong_ordering operator<=>(const BindingDecimal& a, const BindingDecimal& b);
+  friend QUARLO_API std::strong_ordering operator<=>(const BindingDecimal& a,
+                                                     const BindingDecimal& b);
 
  private:
   std::string text_ = "0.0";
@@ -103,7 +107,7 @@ enum class BindingDateTimeKind {
 /// A date, date-time, year-month or year as the SII schemas write them, years 1 to 9999. A
 /// time-zone suffix ("Z", "-03:00") and fractional seconds read from a document are kept and
 /// written back; values built in code have neither.
-class BindingDateTime {
+class QUARLO_API BindingDateTime {
  public:
   /// The date 0001-01-01.
   BindingDateTime() = default;
@@ -212,24 +216,24 @@ enum class TipoDTEBoleta {
 /// the text is not an integer ("'x' no es un código de TipoDTE") or names a code the form does not
 /// accept ("el código 39 no es un TipoDTE válido para Documento"). Defined for the four enums.
 template <class Tipo>
-Tipo ParseTipoDTE(std::string_view text);
+QUARLO_API Tipo ParseTipoDTE(std::string_view text);
 template <>
-TipoDTEDocumento ParseTipoDTE<TipoDTEDocumento>(std::string_view text);
+QUARLO_API TipoDTEDocumento ParseTipoDTE<TipoDTEDocumento>(std::string_view text);
 template <>
-TipoDTELiquidacion ParseTipoDTE<TipoDTELiquidacion>(std::string_view text);
+QUARLO_API TipoDTELiquidacion ParseTipoDTE<TipoDTELiquidacion>(std::string_view text);
 template <>
-TipoDTEExportaciones ParseTipoDTE<TipoDTEExportaciones>(std::string_view text);
+QUARLO_API TipoDTEExportaciones ParseTipoDTE<TipoDTEExportaciones>(std::string_view text);
 template <>
-TipoDTEBoleta ParseTipoDTE<TipoDTEBoleta>(std::string_view text);
+QUARLO_API TipoDTEBoleta ParseTipoDTE<TipoDTEBoleta>(std::string_view text);
 
 /// The code of a TipoDTE value as text ("33").
-std::string TipoDTEText(TipoDTEDocumento tipo);
-std::string TipoDTEText(TipoDTELiquidacion tipo);
-std::string TipoDTEText(TipoDTEExportaciones tipo);
-std::string TipoDTEText(TipoDTEBoleta tipo);
+QUARLO_API std::string TipoDTEText(TipoDTEDocumento tipo);
+QUARLO_API std::string TipoDTEText(TipoDTELiquidacion tipo);
+QUARLO_API std::string TipoDTEText(TipoDTEExportaciones tipo);
+QUARLO_API std::string TipoDTEText(TipoDTEBoleta tipo);
 
 /// The canonical Base64 of a Base64-valued text: "==" and "" are the empty value (""), line breaks
 /// are dropped; throws Error when the text is not Base64.
-std::string NormalizeBase64(std::string_view text);
+QUARLO_API std::string NormalizeBase64(std::string_view text);
 
 }  // namespace QuarloCliente

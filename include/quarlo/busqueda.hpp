@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <quarlo/export.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/types.hpp>
 #include <string>
@@ -13,7 +14,7 @@ namespace QuarloCliente {
 using ListaFolios = std::vector<std::string>;
 
 /// The summary fields that ResumenDTE, DocumentoRespuesta and DTE share, in their order.
-class CamposResumenDTE {
+class QUARLO_API CamposResumenDTE {
  public:
   Long DocID = 0;
   std::string grupo;
@@ -57,7 +58,7 @@ class CamposResumenDTE {
 
 /// One document found by a search or a reconciliation. Amounts, dates other than TimeStamp and
 /// the service's flags stay the service's texts.
-class ResumenDTE : public CamposResumenDTE {
+class QUARLO_API ResumenDTE : public CamposResumenDTE {
  public:
   std::string RecibidoSII;
   std::string FechaRecibidoSII;
@@ -69,13 +70,13 @@ class ResumenDTE : public CamposResumenDTE {
 };
 
 /// A document record for callers; the library neither creates nor fills it.
-class DocumentoRespuesta : public CamposResumenDTE {};
+class QUARLO_API DocumentoRespuesta : public CamposResumenDTE {};
 
 /// A document record for callers; the library neither creates nor fills it.
-class DTE : public CamposResumenDTE {};
+class QUARLO_API DTE : public CamposResumenDTE {};
 
 /// One cession found by ConciliarCesiones; every field is the service's text.
-class ResumenCesion {
+class QUARLO_API ResumenCesion {
  public:
   std::string RUTVendedor;
   std::string EstadoCesion;
@@ -105,7 +106,7 @@ using RegistroBusqueda = std::variant<std::shared_ptr<ResumenDTE>, std::shared_p
 using ColeccionDocumentos = std::vector<RegistroBusqueda>;
 
 /// The public result of BuscarDocumentos, ConciliarDocumentos and ConciliarCesiones.
-class ResultadosBusqueda {
+class QUARLO_API ResultadosBusqueda {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -127,7 +128,7 @@ class ResultadosBusqueda {
 };
 
 /// The raw answer of the search and reconciliation cores.
-class ResultadoBusDocumento {
+class QUARLO_API ResultadoBusDocumento {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();

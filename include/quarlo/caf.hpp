@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <quarlo/export.hpp>
 #include <quarlo/types.hpp>
 #include <string>
 #include <string_view>
@@ -15,7 +16,7 @@ struct ArchivoCafDatos;
 /// A CAF file (an AUTORIZACION document): the folio range the SII grants an issuer for one
 /// document type, the range's RSA public key and, in the emitter's copy, its private key RSASK.
 /// The private key is kept inside and never appears in a text, an Error or ToString.
-class ArchivoCaf {
+class QUARLO_API ArchivoCaf {
  public:
   /// The CAF in a UTF-8 text; throws Error saying why when it is not a CAF, its range is not
   /// valid or its private key does not match its public key.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <quarlo/export.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/types.hpp>
 #include <string>
@@ -9,7 +10,7 @@
 namespace QuarloCliente {
 
 /// One state of a document's processing history.
-class TrackingEstadoTrack {
+class QUARLO_API TrackingEstadoTrack {
  public:
   std::string timeStampField;
   Integer codigoField = 0;
@@ -19,7 +20,7 @@ class TrackingEstadoTrack {
 };
 
 /// A document's processing history, parsed from the tracking XML.
-class TrackingResponse {
+class QUARLO_API TrackingResponse {
  public:
   /// The id attribute of the Tracking element; 0 until Init reads one.
   Long idField = 0;
@@ -39,7 +40,7 @@ class TrackingResponse {
 };
 
 /// The answer to ObtenerTracking: the tracking XML as the service sent it.
-class ResultadoTrazas {
+class QUARLO_API ResultadoTrazas {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -55,7 +56,7 @@ class ResultadoTrazas {
 
 /// The acknowledgements of receipt of one document: the list's XML and one XML text per
 /// acknowledgement.
-class ResultadoRecuperarListACK {
+class QUARLO_API ResultadoRecuperarListACK {
  public:
   std::shared_ptr<QuarloCliente::ResultadoRecuperarXML> ResultadoRecuperarXML =
       std::make_shared<QuarloCliente::ResultadoRecuperarXML>();

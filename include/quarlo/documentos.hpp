@@ -2,13 +2,14 @@
 
 #include <memory>
 #include <quarlo/binding.hpp>
+#include <quarlo/export.hpp>
 #include <quarlo/resultados.hpp>
 #include <string>
 
 namespace QuarloCliente {
 
 /// The holder of one retrieved document; a plain ResultadoDocBase holds none.
-class ResultadoDocBase {
+class QUARLO_API ResultadoDocBase {
  public:
   virtual ~ResultadoDocBase() = default;
   /// "" for the empty holder, "DTE" for a ResultadoDocDTE, "BOLETA" for a ResultadoDocBoleta.
@@ -16,7 +17,7 @@ class ResultadoDocBase {
 };
 
 /// A retrieved DTE, loaded into its binding.
-class ResultadoDocDTE : public ResultadoDocBase {
+class QUARLO_API ResultadoDocDTE : public ResultadoDocBase {
  public:
   std::shared_ptr<DteDocumentBinding> Documento = std::make_shared<DteDocumentBinding>();
   /// "DTE".
@@ -24,7 +25,7 @@ class ResultadoDocDTE : public ResultadoDocBase {
 };
 
 /// A retrieved boleta, loaded into its binding.
-class ResultadoDocBoleta : public ResultadoDocBase {
+class QUARLO_API ResultadoDocBoleta : public ResultadoDocBase {
  public:
   std::shared_ptr<BoletaDocumentBinding> Documento = std::make_shared<BoletaDocumentBinding>();
   /// "BOLETA".
@@ -32,7 +33,7 @@ class ResultadoDocBoleta : public ResultadoDocBase {
 };
 
 /// The answer to RecuperarDocumento: Data holds the document (check Data->GetTipo()).
-class ResultadoRecuperarDoc {
+class QUARLO_API ResultadoRecuperarDoc {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();

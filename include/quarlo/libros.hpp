@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <quarlo/export.hpp>
 #include <quarlo/types.hpp>
 #include <string>
 #include <vector>
@@ -8,7 +9,7 @@
 namespace QuarloCliente {
 
 /// One range of voided folios for the service-generated Consumo de Folios.
-class RangoAnulado {
+class QUARLO_API RangoAnulado {
  public:
   Integer tipoDocumento = 0;
   /// Folios are 32-bit: a busy shop passes folio 32767 within months.

@@ -16,4 +16,5 @@
 #include <quarlo/servicio.hpp>
 #include <quarlo/timbre.hpp>
 #include <quarlo/types.hpp>
+#include <quarlo/version.hpp>
 #include <quarlo/xml_document.hpp>

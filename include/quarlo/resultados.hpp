@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <quarlo/export.hpp>
 #include <quarlo/types.hpp>
 #include <string>
 
@@ -20,11 +21,11 @@ enum class TipoFallo {
 
 /// The kind's name in Spanish for logs and messages ("rechazo del servicio", "sin conexión", ...);
 /// "desconocido" for a value outside the enumeration.
-std::string NombreFallo(TipoFallo fallo);
+QUARLO_API std::string NombreFallo(TipoFallo fallo);
 
 /// The status inside every result: Estado "0" success, "1" failure (or the service's own code
 /// where an operation says so), the Spanish explanation of a failure and its kind.
-class ResultadoServicio {
+class QUARLO_API ResultadoServicio {
  public:
   std::string Estado = "0";
   std::string Descripcion;
@@ -42,7 +43,7 @@ class ResultadoServicio {
 };
 
 /// The answer to a DTE or boleta submission: the stamped TED and its PDF417 barcode.
-class ResultadoEnviarDocumento {
+class QUARLO_API ResultadoEnviarDocumento {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -55,14 +56,14 @@ class ResultadoEnviarDocumento {
 };
 
 /// The answer to a book or folio-report submission.
-class ResultadoEnviarLibro {
+class QUARLO_API ResultadoEnviarLibro {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
 };
 
 /// A retrieved PDF, as Base64 text in Datos.
-class ResultadoRecuperarPDF {
+class QUARLO_API ResultadoRecuperarPDF {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -74,7 +75,7 @@ class ResultadoRecuperarPDF {
 };
 
 /// The answer to a confirmation: the document's state as the service reports it.
-class ResultadoConfirmacion {
+class QUARLO_API ResultadoConfirmacion {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -82,7 +83,7 @@ class ResultadoConfirmacion {
 };
 
 /// The answer to a print request: Printed is true once the service accepted it.
-class ResultadoImprimir {
+class QUARLO_API ResultadoImprimir {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -90,7 +91,7 @@ class ResultadoImprimir {
 };
 
 /// A fiscal status: the state text, the track id and the service's comments.
-class ResultadoEstadoFiscal {
+class QUARLO_API ResultadoEstadoFiscal {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -100,7 +101,7 @@ class ResultadoEstadoFiscal {
 };
 
 /// A retrieved XML document, as text in Datos.
-class ResultadoRecuperarXML {
+class QUARLO_API ResultadoRecuperarXML {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();
@@ -108,7 +109,7 @@ class ResultadoRecuperarXML {
 };
 
 /// A document's commercial status, with its contact data and recorded claim.
-class ResultadoEstadoComercial {
+class QUARLO_API ResultadoEstadoComercial {
  public:
   std::shared_ptr<QuarloCliente::ResultadoServicio> ResultadoServicio =
       std::make_shared<QuarloCliente::ResultadoServicio>();

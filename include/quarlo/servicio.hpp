@@ -8,6 +8,7 @@
 #include <quarlo/consultas.hpp>
 #include <quarlo/documentos.hpp>
 #include <quarlo/error.hpp>
+#include <quarlo/export.hpp>
 #include <quarlo/libros.hpp>
 #include <quarlo/resultados.hpp>
 #include <quarlo/types.hpp>
@@ -17,8 +18,6 @@
 namespace QuarloCliente {
 
 namespace detail {
-class Transport;
-struct HttpAnswer;
 struct ServicioAccess;
 }  // namespace detail
 
@@ -26,7 +25,7 @@ struct ServicioAccess;
 /// hang the caller. Seconds assign to them as well as milliseconds. A limit that runs out after
 /// the connection was made fails the operation with TiempoAgotado; one that runs out before it
 /// (the connect limit above all) with SinConexion, since nothing was sent.
-struct LimitesTransporte {
+struct QUARLO_API LimitesTransporte {
   /// Longest wait for the connection (TCP and TLS) to be established.
   std::chrono::milliseconds conexion{30000};
   /// The exchange is abandoned when less than one byte per second flows for this long. The stall
@@ -40,7 +39,7 @@ struct LimitesTransporte {
 
 /// The library's operations object. One instance is used by one thread at a time; separate
 /// instances may run on separate threads.
-class Servicio {
+class QUARLO_API Servicio {
  public:
   /// Sets every public constant, runs the dependency checks; makes no network request.
   Servicio();
@@ -456,50 +455,9 @@ class Servicio {
 
  private:
   friend struct detail::ServicioAccess;
-
-  /// The response body re-serialised as XML text, or "" when it is not XML; throws Error when the
-  /// exchange itself fails (URL, connection, TLS, time-out).
-  std::string HttpGet(const std::string& url);
-  std::string HttpPost(const std::string& url, const std::string& body);
-
-  /// The serialised binding text without the "ABCXYZ" prefix markers, the SII default-namespace
-  /// declaration where other attributes follow it, and the binding's banner comments.
-  std::string CleanBindingXml(const std::string& xml);
-  /// The same, keeping every SII default-namespace declaration.
-  std::string CleanBindingXmlKeepNamespace(const std::string& xml);
-
-  std::shared_ptr<ResultadoEnviarDocumento> ParseSendDocumentResponse(
-      const detail::HttpAnswer& response);
-  void FillPlaceholderTed(DteDocumentBinding& Documento);
-  void FillPlaceholderTed(BoletaDocumentBinding& Documento);
-  std::string BuildDocumentContent(const DteDocumentBinding& Documento, bool AutoFoliado);
-  std::string BuildDocumentContent(const BoletaDocumentBinding& Documento, bool AutoFoliado);
-  std::shared_ptr<ResultadoEnviarLibro> ParseBookResponse(const detail::HttpAnswer& response);
-  Bytes ReadFileBytes(const std::string& path);
-  std::shared_ptr<ResultadoServicio> ParseCommercialResponse(const detail::HttpAnswer& response);
-  Date ParseServiceTimestamp(const std::string& text);
-  std::shared_ptr<ResultadoBusDocumento> RunPaginatedSearch(const std::string& ambiente,
-                                                            const std::string& grupo,
-                                                            const std::string& consulta,
-                                                            Integer pagina, Integer tamannoPagina);
-  std::shared_ptr<ResultadoBusDocumento> RunDocumentReconciliation(const std::string& ambiente,
-                                                                   const std::string& rutReceptor,
-                                                                   const std::string& fechaDesde,
-                                                                   const std::string& fechaHasta);
-  std::shared_ptr<ResultadoBusDocumento> RunCessionReconciliation(
-      const std::string& ambiente, const std::string& rutReceptor, const std::string& fechaDesde,
-      const std::string& fechaHasta, const std::string& tipoConsulta,
-      const std::string& plainSiiPassword);
-
-  Bytes TextToBytes(const std::string& text, const std::string& charset);
-  std::string BytesToText(const Bytes& bytes, const std::string& charset);
-  Bytes TextToIsoBytes(const std::string& text);
-  std::string IsoBytesToText(const Bytes& bytes);
-
-  std::string ApiUri;
-  std::string ApiLlave;
-  LimitesTransporte limites_;
-  std::unique_ptr<detail::Transport> transport_;
+  // The service's address, the key, the limits and the connection, behind the interface.
+  struct Estado;
+  std::unique_ptr<Estado> estado_;
 };
 
 }  // namespace QuarloCliente

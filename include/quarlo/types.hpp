@@ -3,6 +3,7 @@
 #include <chrono>
 #include <concepts>
 #include <cstdint>
+#include <quarlo/export.hpp>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -21,10 +22,11 @@ using Bytes = std::vector<std::uint8_t>;
 using Date = std::chrono::local_seconds;
 
 /// The date y-m-d at h:mi:s; throws Error when the fields do not name a valid date and time.
-Date MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+QUARLO_API Date MakeDate(int year, int month, int day, int hour = 0, int minute = 0,
+                         int second = 0);
 
 /// The broken-down fields of a Date.
-struct DateParts {
+struct QUARLO_API DateParts {
   int year = 0;
   int month = 0;
   int day = 0;
@@ -34,23 +36,23 @@ struct DateParts {
 };
 
 /// The year, month, day and time of day that a Date holds.
-DateParts SplitDate(Date date);
+QUARLO_API DateParts SplitDate(Date date);
 
 /// The date written with a pattern of yyyy, MM, dd, HH, mm and ss (e.g. "yyyy-MM-dd" or
 /// "yyyyMMdd"); every other character of the pattern is copied as it stands.
-std::string FormatDate(Date date, std::string_view pattern);
+QUARLO_API std::string FormatDate(Date date, std::string_view pattern);
 
 /// The current local date and time, to the second.
-Date Now();
+QUARLO_API Date Now();
 
 /// The "null" value a Variant can hold, distinct from an empty (never assigned) Variant.
-struct Null {
+struct QUARLO_API Null {
   friend bool operator==(Null, Null) = default;
 };
 
 /// A value of any of the interface's types: empty (never assigned), null, text, numbers, Boolean,
 /// a date or a byte array.
-class Variant {
+class QUARLO_API Variant {
  public:
   using Value = std::variant<std::monostate, Null, std::string, Integer, Long, std::int64_t,
                              std::uint64_t, double, bool, Date, Bytes>;

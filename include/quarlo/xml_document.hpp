@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <quarlo/export.hpp>
 #include <quarlo/types.hpp>
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@ struct XmlDocumentAccess;
 }
 
 /// One parsed XML document, owned by this object; movable, not copyable.
-class XmlDocument {
+class QUARLO_API XmlDocument {
  public:
   /// An empty document (no root element).
   XmlDocument();

@@ -41,7 +41,8 @@ std::shared_ptr<ResultadoServicio> Servicio::GenerarAec(
   try {
     if (!request) throw Error("no se recibió la solicitud de AEC");
     auto result = std::make_shared<ResultadoServicio>();
-    const std::string url = detail::ServiceUrl(ApiUri, "/GenerateAec");
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/GenerateAec");
     const detail::ServiceAnswer answer(
         detail::ServicioAccess::Post(*this, url, AecRequestBody(*request)));
     detail::CopyResult(answer, *result);

@@ -35,6 +35,14 @@ constexpr std::pair<std::string ResultadoEstadoComercial::*, std::string_view>
         {&ResultadoEstadoComercial::TimeStamp, "TimeStamp"},
 };
 
+// A commercial response's answer as its result; a failure under the operation's prefix.
+std::shared_ptr<ResultadoServicio> ParseCommercialResponse(const detail::HttpAnswer& response) {
+  auto result = std::make_shared<ResultadoServicio>();
+  detail::ReportFailures(*result, kResponsePrefix,
+                         [&] { detail::ApplyResult(detail::ServiceAnswer(response), *result); });
+  return result;
+}
+
 }  // namespace
 
 std::shared_ptr<ResultadoServicio> Servicio::EnviarRespuestaComercial(
@@ -68,18 +76,11 @@ std::shared_ptr<ResultadoServicio> Servicio::EnviarRespuestaComercialAccion(
                                                       {"Observations", motivo},
                                                       {"ResponseType", tipoRespuestaComercial},
                                                       {"Action", tipoAccionRespuestaComercial}});
-    const std::string url = detail::ServiceUrl(ApiUri, "/SendComercialResponse");
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/SendComercialResponse");
     parsed = ParseCommercialResponse(detail::ServicioAccess::Post(*this, url, body));
   });
   return parsed ? parsed : failure;
-}
-
-std::shared_ptr<ResultadoServicio> Servicio::ParseCommercialResponse(
-    const detail::HttpAnswer& response) {
-  auto result = std::make_shared<ResultadoServicio>();
-  detail::ReportFailures(*result, kResponsePrefix,
-                         [&] { detail::ApplyResult(detail::ServiceAnswer(response), *result); });
-  return result;
 }
 
 std::shared_ptr<ResultadoEstadoComercial> Servicio::EstadoComercialDocumento(
@@ -88,7 +89,7 @@ std::shared_ptr<ResultadoEstadoComercial> Servicio::EstadoComercialDocumento(
   auto result = std::make_shared<ResultadoEstadoComercial>();
   detail::ReportFailures(*result->ResultadoServicio, kStatusPrefix, [&] {
     const std::string url =
-        detail::ServiceUrl(ApiUri, "/ComercialStatusOfDocument/",
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/ComercialStatusOfDocument/",
                            {ambiente, grupo, rut, tipoDocumento, folio, retornaXmlAEC ? "1" : "0"});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     detail::CopyResult(answer, *result->ResultadoServicio);

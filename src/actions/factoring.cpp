@@ -67,8 +67,8 @@ std::string FactoringRutSegment(const Variant& rut) {
 std::shared_ptr<ResultadoServicio> Servicio::DeleteFactoring(const Variant& rut) {
   auto result = std::make_shared<ResultadoServicio>();
   detail::ReportFailures(*result, kDeletePrefix, [&] {
-    const std::string url =
-        detail::ServiceUrl(ApiUri, "/DeleteFactoring/", {FactoringRutSegment(rut)});
+    const std::string url = detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this),
+                                               "/DeleteFactoring/", {FactoringRutSegment(rut)});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     detail::CopyResult(answer, *result);
   });
@@ -86,7 +86,8 @@ std::shared_ptr<ResultadoServicio> Servicio::UpsertFactoring(const std::shared_p
                                                             {"Name", facto->NombreFantasia},
                                                             {"Email", facto->CorreoContacto},
                                                             {"Address", facto->Direccion}});
-    const std::string url = detail::ServiceUrl(ApiUri, "/UpsertFactoring");
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/UpsertFactoring");
     const detail::ServiceAnswer answer(detail::ServicioAccess::Post(*this, url, body));
     detail::CopyResult(answer, *result);
   });
@@ -96,7 +97,8 @@ std::shared_ptr<ResultadoServicio> Servicio::UpsertFactoring(const std::shared_p
 std::shared_ptr<ResultObtenerFactorings> Servicio::ObtenerFactorings() {
   auto result = std::make_shared<ResultObtenerFactorings>();
   detail::ReportFailures(*result->ResultadoServicio, kListPrefix, [&] {
-    const std::string url = detail::ServiceUrl(ApiUri, "/GetFactorings");
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/GetFactorings");
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     const std::string code = answer.ResultCode();
     const std::string description = code != "0" ? answer.Refusal() : answer.Description();

@@ -59,7 +59,8 @@ std::shared_ptr<ResultadoServicio> Servicio::EliminarDocumento(const std::string
   auto result = std::make_shared<ResultadoServicio>();
   detail::ReportFailures(*result, kDeletePrefix, [&] {
     const std::string url =
-        detail::ServiceUrl(ApiUri, "/DeleteDocument/", {ambiente, rut, tipoDocumento, folio});
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/DeleteDocument/",
+                           {ambiente, rut, tipoDocumento, folio});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     detail::CopyResult(answer, *result);
   });

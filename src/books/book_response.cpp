@@ -1,18 +1,18 @@
 #include <quarlo/servicio.hpp>
 
+#include "books/book_submission.hpp"
 #include "core/answer.hpp"
 #include "core/report.hpp"
 
-namespace QuarloCliente {
+namespace QuarloCliente::detail {
 
-std::shared_ptr<ResultadoEnviarLibro> Servicio::ParseBookResponse(
-    const detail::HttpAnswer& response) {
+std::shared_ptr<ResultadoEnviarLibro> ParseBookResponse(const HttpAnswer& response) {
   auto result = std::make_shared<ResultadoEnviarLibro>();
   // The prefix names a DTE for the books too: callers have always matched on this text.
-  detail::ReportFailures(*result->ResultadoServicio, "Error Enviando DTE: ", [&] {
-    detail::ApplyResult(detail::ServiceAnswer(response), *result->ResultadoServicio);
+  ReportFailures(*result->ResultadoServicio, "Error Enviando DTE: ", [&] {
+    ApplyResult(ServiceAnswer(response), *result->ResultadoServicio);
   });
   return result;
 }
 
-}  // namespace QuarloCliente
+}  // namespace QuarloCliente::detail

@@ -30,6 +30,10 @@ Book& RequireBook(const std::shared_ptr<Book>& book) {
 std::string BookContent(const BindingDocument& book, const BindingNode* cut = nullptr,
                         std::string_view closingMarkup = {});
 
+// A book submission's answer as its result (Estado and Descripcion); a failure under
+// "Error Enviando DTE: ".
+std::shared_ptr<ResultadoEnviarLibro> ParseBookResponse(const HttpAnswer& response);
+
 // Runs `request`, which prepares the book and returns the request body, and posts that body to
 // the service path. The service's answer; std::nullopt once `status` holds the prefix followed by
 // the failure, when anything before the answer failed.

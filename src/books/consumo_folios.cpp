@@ -73,7 +73,7 @@ std::shared_ptr<ResultadoEnviarLibro> Servicio::EnviarConsumoFolio3(
                                          {"SecEnvio", detail::Decimal(secEnvio)},
                                          {"RutEmisorLibro", rutEmisor}});
       });
-  return answer ? ParseBookResponse(*answer) : result;
+  return answer ? detail::ParseBookResponse(*answer) : result;
 }
 
 }  // namespace QuarloCliente

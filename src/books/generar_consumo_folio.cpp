@@ -41,7 +41,8 @@ std::shared_ptr<ResultadoServicio> Servicio::GenerarConsumoFolio(
          {"Date", FormatDate(fecha, "yyyy-MM-dd")},
          {"AnnuledRanges", detail::EncodeIsoBase64(VoidedRangeList(rangosAnulados))},
          {"AutoConfirm", detail::TrueFalse(autoConfirmar)}});
-    const std::string url = detail::ServiceUrl(ApiUri, "/GenerateFolioConsume");
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/GenerateFolioConsume");
     detail::CopyResult(detail::ServiceAnswer(detail::ServicioAccess::Post(*this, url, body)),
                        *result);
   });

@@ -104,7 +104,7 @@ std::shared_ptr<ResultadoEnviarLibro> Servicio::EnviarLibroCompraVenta3(
                                          {"FolioNotificacion", detail::Decimal(folioNotificacion)},
                                          {"CodAutRec", codAutRec}});
       });
-  return answer ? ParseBookResponse(*answer) : result;
+  return answer ? detail::ParseBookResponse(*answer) : result;
 }
 
 }  // namespace QuarloCliente

@@ -92,7 +92,7 @@ std::shared_ptr<ResultadoEnviarLibro> Servicio::EnviarLibroGuia3(
       PostTwinBook(*this, kLibroGuia, *result->ResultadoServicio, Documento,
                    {ambiente, fechaResolucion, numeroResolucion, rutEmisor, periodoTributario,
                     tipoLibro, tipoEnvio, nroSegmento, folioNotificacion});
-  return answer ? ParseBookResponse(*answer) : result;
+  return answer ? detail::ParseBookResponse(*answer) : result;
 }
 
 std::shared_ptr<ResultadoEnviarLibro> Servicio::EnviarLibroBoleta(
@@ -122,7 +122,7 @@ std::shared_ptr<ResultadoEnviarLibro> Servicio::EnviarLibroBoleta3(
       PostTwinBook(*this, kLibroBoleta, *result->ResultadoServicio, Documento,
                    {ambiente, fechaResolucion, numeroResolucion, rutEmisor, periodoTributario,
                     tipoLibro, tipoEnvio, nroSegmento, folioNotificacion});
-  return answer ? ParseBookResponse(*answer) : result;
+  return answer ? detail::ParseBookResponse(*answer) : result;
 }
 
 }  // namespace QuarloCliente

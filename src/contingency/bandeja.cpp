@@ -2,7 +2,7 @@
 
 #include "contingency/outbox.hpp"
 #include "contingency/outbox_file.hpp"
-#include "core/servicio_access.hpp"
+#include "core/servicio_internals.hpp"
 
 namespace QuarloCliente {
 
@@ -201,8 +201,7 @@ void BandejaSalida::RegistrarCaf(const Bytes& bytes) {
 }
 
 void BandejaSalida::RegistrarCaf(const std::string& ruta) {
-  Servicio reader;
-  RegistrarCaf(detail::ServicioAccess::ReadFileBytes(reader, ruta));
+  RegistrarCaf(detail::ReadFileBytes(ruta));
 }
 
 std::vector<FoliosCaf> BandejaSalida::Cafs() const {

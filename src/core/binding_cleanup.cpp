@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <quarlo/namespaces.hpp>
-#include <quarlo/servicio.hpp>
 #include <string_view>
 
 #include "binding/banner.hpp"
@@ -42,18 +41,18 @@ void CleanBindingText(std::string& text, bool keepNamespace) {
   RemoveAll(text, std::string(kBindingBannerBooks) + "\r\n");
 }
 
+std::string CleanBindingXml(const std::string& xml) {
+  std::string text = xml;
+  CleanBindingText(text, false);
+  return text;
+}
+
+std::string CleanBindingXmlKeepNamespace(const std::string& xml) {
+  std::string text = xml;
+  CleanBindingText(text, true);
+  return text;
+}
+
 }  // namespace detail
-
-std::string Servicio::CleanBindingXml(const std::string& xml) {
-  std::string text = xml;
-  detail::CleanBindingText(text, false);
-  return text;
-}
-
-std::string Servicio::CleanBindingXmlKeepNamespace(const std::string& xml) {
-  std::string text = xml;
-  detail::CleanBindingText(text, true);
-  return text;
-}
 
 }  // namespace QuarloCliente

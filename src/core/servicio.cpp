@@ -4,12 +4,13 @@
 #include "core/charset.hpp"
 #include "core/failure.hpp"
 #include "core/servicio_access.hpp"
+#include "core/servicio_internals.hpp"
 #include "core/transport.hpp"
 #include "core/xml.hpp"
 
 namespace QuarloCliente {
 
-Servicio::Servicio() {
+Servicio::Servicio() : estado_(std::make_unique<Estado>()) {
   CheckDependencies();
 }
 
@@ -18,13 +19,14 @@ Servicio::Servicio(Servicio&&) noexcept = default;
 Servicio& Servicio::operator=(Servicio&&) noexcept = default;
 
 void Servicio::Configurar(const std::string& pApiUri, const std::string& pApiLlave) {
-  ApiUri = pApiUri;
-  ApiLlave = pApiLlave;
+  Estado& estado = detail::ServicioAccess::Write(*this);
+  estado.apiUri = pApiUri;
+  estado.apiLlave = pApiLlave;
   QuarloVersion = 0;
 }
 
 void Servicio::ConfigurarLimites(const LimitesTransporte& limites) {
-  limites_ = limites;
+  detail::ServicioAccess::Write(*this).limites = limites;
 }
 
 bool Servicio::CheckXMLDependency() {
@@ -68,30 +70,6 @@ Long Servicio::GetArrayLength(const Variant& ArrayName) {
   return static_cast<Long>(array->size() - 1);
 }
 
-std::string Servicio::HttpGet(const std::string& url) {
-  return detail::ServicioAccess::Get(*this, url).Xml();
-}
-
-std::string Servicio::HttpPost(const std::string& url, const std::string& body) {
-  return detail::ServicioAccess::Post(*this, url, body).Xml();
-}
-
-Bytes Servicio::TextToBytes(const std::string& text, const std::string& charset) {
-  return detail::TextToBytes(text, charset);
-}
-
-std::string Servicio::BytesToText(const Bytes& bytes, const std::string& charset) {
-  return detail::BytesToText(bytes, charset);
-}
-
-Bytes Servicio::TextToIsoBytes(const std::string& text) {
-  return TextToBytes(text, "ISO-8859-1");
-}
-
-std::string Servicio::IsoBytesToText(const Bytes& bytes) {
-  return BytesToText(bytes, "ISO-8859-1");
-}
-
 namespace detail {
 
 namespace {
@@ -101,20 +79,49 @@ Transport& TransportOf(std::unique_ptr<Transport>& transport) {
 }
 }  // namespace
 
+Servicio::Estado& ServicioAccess::Write(Servicio& s) {
+  if (!s.estado_) s.estado_ = std::make_unique<Servicio::Estado>();
+  return *s.estado_;
+}
+
+const Servicio::Estado& ServicioAccess::Read(const Servicio& s) {
+  static const Servicio::Estado kNew;
+  return s.estado_ ? *s.estado_ : kNew;
+}
+
+Servicio ServicioAccess::Twin(const Servicio& s) {
+  Servicio twin;
+  twin.Configurar(ApiUri(s), ApiLlave(s));
+  twin.ConfigurarLimites(Read(s).limites);
+  return twin;
+}
+
 HttpAnswer ServicioAccess::Get(Servicio& s, const std::string& url, const std::string& alsoSecret) {
-  SecretsScope::Note({s.ApiLlave, alsoSecret});
+  Servicio::Estado& estado = Write(s);
+  SecretsScope::Note({estado.apiLlave, alsoSecret});
   HttpAnswer answer =
-      TransportOf(s.transport_).Get(url, s.ApiLlave, Secrets({s.ApiLlave, alsoSecret}), s.limites_);
+      TransportOf(estado.transport)
+          .Get(url, estado.apiLlave, Secrets({estado.apiLlave, alsoSecret}), estado.limites);
   AnswerScope::NoteAnswer();
   return answer;
 }
 
 HttpAnswer ServicioAccess::Post(Servicio& s, const std::string& url, const std::string& body) {
-  SecretsScope::Note({s.ApiLlave});
+  Servicio::Estado& estado = Write(s);
+  SecretsScope::Note({estado.apiLlave});
   HttpAnswer answer =
-      TransportOf(s.transport_).Post(url, body, s.ApiLlave, Secrets({s.ApiLlave}), s.limites_);
+      TransportOf(estado.transport)
+          .Post(url, body, estado.apiLlave, Secrets({estado.apiLlave}), estado.limites);
   AnswerScope::NoteAnswer();
   return answer;
+}
+
+std::string HttpGet(Servicio& servicio, const std::string& url) {
+  return ServicioAccess::Get(servicio, url).Xml();
+}
+
+std::string HttpPost(Servicio& servicio, const std::string& url, const std::string& body) {
+  return ServicioAccess::Post(servicio, url, body).Xml();
 }
 
 }  // namespace detail

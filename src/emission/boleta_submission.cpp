@@ -23,14 +23,15 @@ std::shared_ptr<ResultadoEnviarDocumento> Servicio::EnviarDocumentoBoleta_PDF417
   }
   detail::ReportFailures(*result->ResultadoServicio, "Error Enviando Boleta:", [&] {
     BoletaDocumentBinding& documento = detail::RequireDocument(Documento);
-    FillPlaceholderTed(documento);
+    detail::FillBoletaPlaceholderTed(documento);
     const std::string body =
         detail::SendDocumentBody(detail::BoletaContentBytes(*this, documento, AutoFoliado),
                                  {ambiente, fechaResolucion, NroResolucion, tipoPdf417,
                                   ColumnasPDF417, NivelCorreccionPDF417, TED});
     const auto answer = detail::ServicioAccess::Post(
-        *this, detail::ServiceUrl(ApiUri, "/SendBoletaDocument"), body);
-    detail::AdoptSendAnswer(*result, *ParseSendDocumentResponse(answer), tipoPdf417);
+        *this, detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/SendBoletaDocument"),
+        body);
+    detail::AdoptSendAnswer(*result, *detail::ParseSendDocumentResponse(answer), tipoPdf417);
   });
   return result;
 }

@@ -74,13 +74,4 @@ std::string BoletaContent(Servicio& servicio, const BoletaDocumentBinding& bolet
 
 }  // namespace detail
 
-std::string Servicio::BuildDocumentContent(const DteDocumentBinding& Documento, bool AutoFoliado) {
-  return detail::DteContent(*this, Documento, AutoFoliado);
-}
-
-std::string Servicio::BuildDocumentContent(const BoletaDocumentBinding& Documento,
-                                           bool AutoFoliado) {
-  return detail::BoletaContent(*this, Documento, AutoFoliado);
-}
-
 }  // namespace QuarloCliente

@@ -23,14 +23,14 @@ std::shared_ptr<ResultadoEnviarDocumento> Servicio::EnviarDocumentoDTE_PDF417_TE
   }
   detail::ReportFailures(*result->ResultadoServicio, "Error Enviando DTE: ", [&] {
     DteDocumentBinding& documento = detail::RequireDocument(Documento);
-    FillPlaceholderTed(documento);
+    detail::FillDtePlaceholderTed(documento);
     const std::string body =
         detail::SendDocumentBody(detail::DteContentBytes(*this, documento, AutoFoliado),
                                  {ambiente, fechaResolucion, NroResolucion, tipoPdf417,
                                   ColumnasPDF417, NivelCorreccionPDF417, TED});
-    const auto answer =
-        detail::ServicioAccess::Post(*this, detail::ServiceUrl(ApiUri, "/SendDTEDocument"), body);
-    detail::AdoptSendAnswer(*result, *ParseSendDocumentResponse(answer), tipoPdf417);
+    const auto answer = detail::ServicioAccess::Post(
+        *this, detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/SendDTEDocument"), body);
+    detail::AdoptSendAnswer(*result, *detail::ParseSendDocumentResponse(answer), tipoPdf417);
   });
   return result;
 }

@@ -15,6 +15,8 @@
 // emission benchmark.
 namespace QuarloCliente::detail {
 
+struct HttpAnswer;
+
 // The caller's document; throws Error when the caller passed none.
 template <class Document>
 Document& RequireDocument(const std::shared_ptr<Document>& document) {
@@ -63,5 +65,9 @@ std::string SendDocumentBody(std::span<const std::uint8_t> content, const SendOp
 // successful answer, turns Pdf417 into the barcode's text; throws Error when it is not Base64.
 void AdoptSendAnswer(ResultadoEnviarDocumento& result, const ResultadoEnviarDocumento& answer,
                      Integer tipoPdf417);
+
+// A submission's answer as its result: Estado, Descripcion, the stamped TED (decoded from
+// ISO-8859-1 Base64) and the PDF417 text; a failure under "Error Enviando DTE: ".
+std::shared_ptr<ResultadoEnviarDocumento> ParseSendDocumentResponse(const HttpAnswer& response);
 
 }  // namespace QuarloCliente::detail

@@ -121,12 +121,4 @@ void FillBoletaPlaceholderTed(BoletaDocumentBinding& boleta) {
 
 }  // namespace detail
 
-void Servicio::FillPlaceholderTed(DteDocumentBinding& Documento) {
-  detail::FillDtePlaceholderTed(Documento);
-}
-
-void Servicio::FillPlaceholderTed(BoletaDocumentBinding& Documento) {
-  detail::FillBoletaPlaceholderTed(Documento);
-}
-
 }  // namespace QuarloCliente

@@ -36,18 +36,17 @@ void AdoptSendAnswer(ResultadoEnviarDocumento& result, const ResultadoEnviarDocu
   }
 }
 
-}  // namespace detail
-
-std::shared_ptr<ResultadoEnviarDocumento> Servicio::ParseSendDocumentResponse(
-    const detail::HttpAnswer& response) {
+std::shared_ptr<ResultadoEnviarDocumento> ParseSendDocumentResponse(const HttpAnswer& response) {
   auto result = std::make_shared<ResultadoEnviarDocumento>();
-  detail::ReportFailures(*result->ResultadoServicio, "Error Enviando DTE: ", [&] {
-    const detail::ServiceAnswer answer(response);
-    if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
-    result->TED = detail::DecodeIsoBase64(answer.Text("TED"));
+  ReportFailures(*result->ResultadoServicio, "Error Enviando DTE: ", [&] {
+    const ServiceAnswer answer(response);
+    if (!ApplyResult(answer, *result->ResultadoServicio)) return;
+    result->TED = DecodeIsoBase64(answer.Text("TED"));
     result->Pdf417 = answer.Text("PDF417");
   });
   return result;
 }
+
+}  // namespace detail
 
 }  // namespace QuarloCliente

@@ -37,7 +37,8 @@ std::shared_ptr<ResultadoRecuperarListACK> Servicio::RecuperarListadoAcusesRecib
                                                            {"Rut", rut},
                                                            {"DocType", tipoDocumento},
                                                            {"Folio", folio}});
-    const std::string url = detail::ServiceUrl(ApiUri, "/RecoverAckList");
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/RecoverAckList");
     const detail::ServiceAnswer answer(detail::ServicioAccess::Post(*this, url, body));
     if (!detail::ApplyResult(answer, *list->ResultadoServicio)) return;
     const std::string data = answer.Text("Data");

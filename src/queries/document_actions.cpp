@@ -25,7 +25,8 @@ std::shared_ptr<ResultadoRecuperarPDF> Servicio::RecuperarPDF(const std::string&
   auto result = std::make_shared<ResultadoRecuperarPDF>();
   detail::ReportFailures(*result->ResultadoServicio, kErrorPdf, [&] {
     const std::string url =
-        detail::ServiceUrl(ApiUri, "/RecoverPDF_V2/", {ambiente, grupo, rut, tipoDocumento, folio});
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/RecoverPDF_V2/",
+                           {ambiente, grupo, rut, tipoDocumento, folio});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     const std::string data = answer.Text("Data");
@@ -46,8 +47,8 @@ std::shared_ptr<ResultadoImprimir> Servicio::Imprimir(const std::string& rutEmis
                                                       const std::string& ambiente) {
   auto result = std::make_shared<ResultadoImprimir>();
   detail::ReportFailures(*result->ResultadoServicio, kErrorImpresion, [&] {
-    const std::string url =
-        detail::ServiceUrl(ApiUri, "/Print/", {ambiente, rutEmisor, tipoDte, folio, Impresora});
+    const std::string url = detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/Print/",
+                                               {ambiente, rutEmisor, tipoDte, folio, Impresora});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     result->Printed = detail::ApplyResult(answer, *result->ResultadoServicio);
   });
@@ -61,7 +62,8 @@ std::shared_ptr<ResultadoConfirmacion> Servicio::ConfirmarDocumento(const std::s
   auto result = std::make_shared<ResultadoConfirmacion>();
   detail::ReportFailures(*result->ResultadoServicio, detail::kErrorConsultando, [&] {
     const std::string url =
-        detail::ServiceUrl(ApiUri, "/ConfirmDocument/", {ambiente, rutEmisor, tipoDte, folio});
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/ConfirmDocument/",
+                           {ambiente, rutEmisor, tipoDte, folio});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     result->Estado = answer.Text("Status");

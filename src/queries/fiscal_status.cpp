@@ -52,8 +52,9 @@ std::shared_ptr<ResultadoEstadoFiscal> Servicio::EstadoFiscal(const std::string&
                                                               const std::string& folio) {
   auto result = std::make_shared<ResultadoEstadoFiscal>();
   detail::ReportFailures(*result->ResultadoServicio, kErrorEstadoFiscal, [&] {
-    const std::string url = detail::ServiceUrl(
-        ApiUri, "/FiscalStatus/", {ambiente, GroupSegment(grupo), rut, tipoDocumento, folio});
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/FiscalStatus/",
+                           {ambiente, GroupSegment(grupo), rut, tipoDocumento, folio});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     result->Estado = answer.Text("Status");

@@ -16,8 +16,9 @@ std::shared_ptr<ResultadoTrazas> Servicio::ObtenerTracking(const std::string& am
                                                            const std::string& folio) {
   auto result = std::make_shared<ResultadoTrazas>();
   detail::ReportFailures(*result->ResultadoServicio, detail::kErrorConsultando, [&] {
-    const std::string url = detail::ServiceUrl(ApiUri, "/TrackingByGroup/",
-                                               {ambiente, rut, tipoDocumento, folio, grupo});
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/TrackingByGroup/",
+                           {ambiente, rut, tipoDocumento, folio, grupo});
     const detail::ServiceAnswer answer(detail::ServicioAccess::Get(*this, url));
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     result->Datos = detail::DecodeIsoBase64(answer.Text("Data"));

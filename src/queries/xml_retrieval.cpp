@@ -30,7 +30,8 @@ std::shared_ptr<ResultadoRecuperarXML> Servicio::RecuperarXML(
                               {"DocType", tipoDocumento},
                               {"Folio", folio},
                               {"IsForDistribution", detail::TrueFalse(esParaDistribucion)}});
-    const std::string url = detail::ServiceUrl(ApiUri, "/RecoverXML_V2");
+    const std::string url =
+        detail::ServiceUrl(detail::ServicioAccess::ApiUri(*this), "/RecoverXML_V2");
     const detail::ServiceAnswer answer(detail::ServicioAccess::Post(*this, url, body));
     if (!detail::ApplyResult(answer, *result->ResultadoServicio)) return;
     const std::string data = answer.Text("Data");

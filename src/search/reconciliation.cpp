@@ -28,37 +28,44 @@ std::shared_ptr<ResultadoBusDocumento> FetchWholePage(Servicio& servicio,
   return raw;
 }
 
-}  // namespace
-
-std::shared_ptr<ResultadoBusDocumento> Servicio::RunDocumentReconciliation(
-    const std::string& ambiente, const std::string& rutReceptor, const std::string& fechaDesde,
-    const std::string& fechaHasta) {
-  return FetchWholePage(*this, [&] {
-    return detail::ServiceUrl(ApiUri, "/Reconciliate/",
+// The documents received in the range, as the service answered them.
+std::shared_ptr<ResultadoBusDocumento> RunDocumentReconciliation(Servicio& servicio,
+                                                                 const std::string& ambiente,
+                                                                 const std::string& rutReceptor,
+                                                                 const std::string& fechaDesde,
+                                                                 const std::string& fechaHasta) {
+  return FetchWholePage(servicio, [&] {
+    return detail::ServiceUrl(detail::ServicioAccess::ApiUri(servicio), "/Reconciliate/",
                               {ambiente, rutReceptor, fechaDesde, fechaHasta});
   });
 }
 
-std::shared_ptr<ResultadoBusDocumento> Servicio::RunCessionReconciliation(
-    const std::string& ambiente, const std::string& rutReceptor, const std::string& fechaDesde,
-    const std::string& fechaHasta, const std::string& tipoConsulta,
+// The cessions of the range, as the service answered them; the SII password stays out of every
+// description of the exchange.
+std::shared_ptr<ResultadoBusDocumento> RunCessionReconciliation(
+    Servicio& servicio, const std::string& ambiente, const std::string& rutReceptor,
+    const std::string& fechaDesde, const std::string& fechaHasta, const std::string& tipoConsulta,
     const std::string& plainSiiPassword) {
   return FetchWholePage(
-      *this,
+      servicio,
       [&] {
         return detail::ServiceUrl(
-            ApiUri, "/ReconciliateCessions/",
+            detail::ServicioAccess::ApiUri(servicio), "/ReconciliateCessions/",
             {ambiente, rutReceptor, fechaDesde, fechaHasta, tipoConsulta, plainSiiPassword});
       },
       plainSiiPassword);
 }
+
+}  // namespace
 
 std::shared_ptr<ResultadosBusqueda> Servicio::ConciliarDocumentos(const std::string& ambiente,
                                                                   const std::string& rutReceptor,
                                                                   const std::string& fechaDesde,
                                                                   const std::string& fechaHasta) {
   return detail::AssembleResults(
-      [&] { return RunDocumentReconciliation(ambiente, rutReceptor, fechaDesde, fechaHasta); },
+      [&] {
+        return RunDocumentReconciliation(*this, ambiente, rutReceptor, fechaDesde, fechaHasta);
+      },
       [](const detail::DocumentFields& fields) -> RegistroBusqueda {
         return detail::ReconciledSummary(fields);
       });
@@ -70,8 +77,8 @@ std::shared_ptr<ResultadosBusqueda> Servicio::ConciliarCesiones(
     const std::string& plainSiiPassword) {
   return detail::AssembleResults(
       [&] {
-        return RunCessionReconciliation(ambiente, rutReceptor, fechaDesde, fechaHasta, tipoConsulta,
-                                        plainSiiPassword);
+        return RunCessionReconciliation(*this, ambiente, rutReceptor, fechaDesde, fechaHasta,
+                                        tipoConsulta, plainSiiPassword);
       },
       [](const detail::DocumentFields& fields) -> RegistroBusqueda {
         return detail::CessionSummary(fields);

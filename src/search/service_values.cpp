@@ -141,13 +141,4 @@ Date ReadReconciledTimestamp(std::string_view text) {
 
 }  // namespace detail
 
-// The date and time a service time stamp states. Accepted whole ("direct" forms), blanks around
-// ignored: "yyyy-MM-dd"; "yyyy-MM-dd HH:mm:ss"; besides these, "yyyy-MM-dd HH:mm", and each
-// time form also after "T" instead of the blank, with the seconds' fraction and a zone ("Z",
-// "+hh:mm", "-hh:mm") optional and ignored. Any other text is read by position as an XML
-// date-time; an empty, short or invalid text throws Error.
-Date Servicio::ParseServiceTimestamp(const std::string& text) {
-  return detail::ReadTimestamp(text);
-}
-
 }  // namespace QuarloCliente

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "binding/banner.hpp"
-#include "core/servicio_access.hpp"
+#include "core/binding_cleanup.hpp"
 #include "support/sii_schemas.hpp"
 
 // Each fixture document goes the way a submission takes it: loaded into its binding, edited,
@@ -16,7 +16,6 @@
 namespace QuarloCliente {
 namespace {
 
-using detail::ServicioAccess;
 using testing::SiiRoot;
 
 std::shared_ptr<BindingContext> PrefixedContext() {
@@ -55,7 +54,6 @@ std::shared_ptr<Binding> LoadFixture(const char* file) {
 }
 
 TEST(BindingRoundTrip, DteFormsSurviveEditingSerialisingAndCleaning) {
-  Servicio servicio;
   struct Case {
     const char* file;
     const char* receptor;
@@ -70,7 +68,7 @@ TEST(BindingRoundTrip, DteFormsSurviveEditingSerialisingAndCleaning) {
                                                 : "Liquidacion") +
                  "/Encabezado/Receptor/RznSocRecep",
              c.receptor);
-    const std::string clean = ServicioAccess::CleanBindingXml(servicio, SerializeAsSubmitted(*dte));
+    const std::string clean = detail::CleanBindingXml(SerializeAsSubmitted(*dte));
     EXPECT_EQ(clean.find("xmlns=\"" + std::string(SiiDteNamespace) + "\" version"),
               std::string::npos);
     const std::string escaped = c.receptor == std::string("Constructora Peñalolén & Cía")
@@ -82,18 +80,15 @@ TEST(BindingRoundTrip, DteFormsSurviveEditingSerialisingAndCleaning) {
 }
 
 TEST(BindingRoundTrip, BoletaSurvivesInsideItsEnvelope) {
-  Servicio servicio;
   auto boleta = LoadFixture<BoletaDocumentBinding>("boleta_39.xml");
   boleta->Documento()->Detalle(1)->SetNmbItem("Marraqueta ñ");
-  const std::string clean =
-      ServicioAccess::CleanBindingXml(servicio, SerializeAsSubmitted(*boleta));
+  const std::string clean = detail::CleanBindingXml(SerializeAsSubmitted(*boleta));
   EXPECT_NE(clean.find("Marraqueta ñ"), std::string::npos);
   // The envelope's default namespace is the one the cleaned boleta lives in.
   ExpectCleanAndValid(clean, SiiRoot::Boleta);
 }
 
 TEST(BindingRoundTrip, BooksKeepTheirNamespaceThroughTheCleanUp) {
-  Servicio servicio;
   auto consumo = LoadFixture<ConsumoFoliosBinding>("consumo_folios.xml");
   consumo->Set("DocumentoConsumoFolios/@ID", "ID_1");
   auto compraVenta = LoadFixture<LibroCompraVentaBinding>("libro_compra_venta.xml");
@@ -108,8 +103,7 @@ TEST(BindingRoundTrip, BooksKeepTheirNamespaceThroughTheCleanUp) {
       {guias.get(), SiiRoot::LibroGuia},
       {boletas.get(), SiiRoot::LibroBoleta}};
   for (const auto& [book, root] : books) {
-    const std::string clean =
-        ServicioAccess::CleanBindingXmlKeepNamespace(servicio, SerializeAsSubmitted(*book));
+    const std::string clean = detail::CleanBindingXmlKeepNamespace(SerializeAsSubmitted(*book));
     EXPECT_NE(clean.find("xmlns=\"" + std::string(SiiDteNamespace) + "\""), std::string::npos);
     EXPECT_NE(clean.find("ID=\"ID_1\""), std::string::npos);
     ExpectCleanAndValid(clean, root);

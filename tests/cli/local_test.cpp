@@ -233,5 +233,11 @@ TEST_F(LocalCliTest, EachSubcommandHasHelpWithAnExampleAndMissingArgumentsAreUsa
   EXPECT_EQ(Quarlo({"timbrar", "documento.xml"}).status, 2) << "--caf is required";
 }
 
+TEST_F(LocalCliTest, VersionNamesTheLibraryItRunsWithWithoutASubcommand) {
+  const CliRun shown = Quarlo({"--version"});
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out, "quarlo " + VersionBiblioteca() + "\n");
+}
+
 }  // namespace
 }  // namespace QuarloCliente::cli_tests

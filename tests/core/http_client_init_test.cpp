@@ -6,7 +6,7 @@
 #include <quarlo/servicio.hpp>
 #include <string>
 
-#include "core/servicio_access.hpp"
+#include "core/servicio_internals.hpp"
 
 // libcurl's global set-up as this test program sees it: libcurl's own, unless the variable below
 // asks for a failure, which no machine can otherwise be made to give on demand.
@@ -22,7 +22,7 @@ namespace {
 
 bool RefusedWithTheReason(Servicio& servicio) {
   try {
-    detail::ServicioAccess::HttpGet(servicio, "http://127.0.0.1:9/x");
+    detail::HttpGet(servicio, "http://127.0.0.1:9/x");
   } catch (const Error& e) {
     return std::string(e.what()).starts_with("no se pudo iniciar el cliente HTTP");
   }

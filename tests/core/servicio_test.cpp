@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -73,16 +74,32 @@ TEST(Servicio, GetArrayLengthIsTheUpperBound) {
   EXPECT_EQ(s.GetArrayLength(Variant(Long{5})), -1);
 }
 
-TEST(Servicio, PrivateConversionsUseTheNamedCharset) {
-  Servicio s;
-  EXPECT_EQ(ServicioAccess::TextToIsoBytes(s, "ñ"), (Bytes{0xF1}));
-  EXPECT_EQ(ServicioAccess::IsoBytesToText(s, Bytes{0xF1}), "ñ");
-  EXPECT_EQ(ServicioAccess::TextToIsoBytes(s, "€"), (Bytes{'?'}));
-  EXPECT_EQ(ServicioAccess::TextToBytes(s, "ñ", "UTF-8"), (Bytes{0xC3, 0xB1}));
-  EXPECT_EQ(ServicioAccess::BytesToText(s, Bytes{0xC3, 0xB1}, "UTF-8"), "ñ");
-  EXPECT_TRUE(ServicioAccess::TextToBytes(s, "", "ISO-8859-1").empty());
-  EXPECT_THROW(ServicioAccess::TextToBytes(s, "a", "WINDOWS-1252"), Error);
-  EXPECT_THROW(ServicioAccess::BytesToText(s, Bytes{0x41}, "latin9"), Error);
+TEST(Servicio, MovingCarriesTheConfigurationAndLeavesTheSourceReusable) {
+  Servicio origen;
+  origen.Configurar("http://uno", "llave");
+  origen.ConfigurarLimites(
+      {std::chrono::seconds(3), std::chrono::seconds(4), std::chrono::seconds(5)});
+  Servicio movido(std::move(origen));
+  EXPECT_EQ(ServicioAccess::ApiUri(movido), "http://uno");
+  EXPECT_EQ(ServicioAccess::ApiLlave(movido), "llave");
+  EXPECT_EQ(ServicioAccess::Read(movido).limites.estancamiento, std::chrono::seconds(4));
+  // The source reads as a new instance, and takes a configuration of its own.
+  EXPECT_EQ(ServicioAccess::ApiUri(origen), "");
+  EXPECT_EQ(ServicioAccess::Read(origen).limites.conexion, std::chrono::seconds(30));
+  origen.Configurar("http://dos", "otra");
+  EXPECT_EQ(ServicioAccess::ApiUri(origen), "http://dos");
+  EXPECT_EQ(ServicioAccess::ApiUri(movido), "http://uno");
+
+  Servicio asignado;
+  asignado = std::move(movido);
+  EXPECT_EQ(ServicioAccess::ApiLlave(asignado), "llave");
+  movido.ConfigurarLimites({std::chrono::seconds(1), std::chrono::seconds(1), {}});
+  EXPECT_EQ(ServicioAccess::Read(asignado).limites.plazoTotal, std::chrono::seconds(5));
+  // A twin has the same service, key and limits.
+  const Servicio twin = ServicioAccess::Twin(asignado);
+  EXPECT_EQ(ServicioAccess::ApiUri(twin), "http://uno");
+  EXPECT_EQ(ServicioAccess::ApiLlave(twin), "llave");
+  EXPECT_EQ(ServicioAccess::Read(twin).limites.plazoTotal, std::chrono::seconds(5));
 }
 
 TEST(Servicio, PublicBase64RoundTripsAndRefusesJunk) {

@@ -10,6 +10,7 @@
 
 #include "core/answer.hpp"
 #include "core/servicio_access.hpp"
+#include "core/servicio_internals.hpp"
 #include "core/url.hpp"
 #include "support/loopback_server.hpp"
 
@@ -54,7 +55,7 @@ TEST_F(TransportTest, PostSendsTheFourHeadersInOrderAndTheBody) {
   const std::string body =
       "<SendDocumentRequest xmlns=\"urn:x\"><Environment>T</Environment>"
       "<Content>Ñuñoa</Content></SendDocumentRequest>";
-  ServicioAccess::HttpPost(servicio_, url, body);
+  detail::HttpPost(servicio_, url, body);
   const RecordedRequest request = server_.WaitForRequest(0);
   EXPECT_EQ(request.request_line, "POST /SendDTEDocument HTTP/1.1");
   EXPECT_EQ(OrderOf(request, {"AuthKey", "Cache-Control", "SOAPAction", "Content-Type"}),
@@ -70,7 +71,7 @@ TEST_F(TransportTest, PostSendsTheFourHeadersInOrderAndTheBody) {
 TEST_F(TransportTest, LargePostIsSentWithoutExpectContinue) {
   server_.Enqueue(ScriptedResponse::Xml(kOk));
   const std::string body = "<R>" + std::string(2 << 20, 'A') + "</R>";
-  ServicioAccess::HttpPost(servicio_, server_.BaseUrl() + "/UploadCaf", body);
+  detail::HttpPost(servicio_, server_.BaseUrl() + "/UploadCaf", body);
   const RecordedRequest request = server_.WaitForRequest(0);
   EXPECT_EQ(request.Header("Expect"), nullptr);
   EXPECT_EQ(request.body.size(), body.size());
@@ -78,7 +79,7 @@ TEST_F(TransportTest, LargePostIsSentWithoutExpectContinue) {
 
 TEST_F(TransportTest, GetSendsOnlyKeyAndCacheControlAndNoBody) {
   server_.Enqueue(ScriptedResponse::Xml(kOk));
-  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/FiscalStatus/T/E/1-9/33/1");
+  detail::HttpGet(servicio_, server_.BaseUrl() + "/FiscalStatus/T/E/1-9/33/1");
   const RecordedRequest request = server_.WaitForRequest(0);
   EXPECT_EQ(request.request_line, "GET /FiscalStatus/T/E/1-9/33/1 HTTP/1.1");
   EXPECT_EQ(OrderOf(request, {"AuthKey", "Cache-Control", "SOAPAction", "Content-Type"}),
@@ -93,12 +94,12 @@ TEST_F(TransportTest, EachCallOnOneHandleSendsOnlyItsOwnRequest) {
   for (int i = 0; i < 5; ++i) server_.Enqueue(ScriptedResponse::Xml(kOk));
   const std::string send = server_.BaseUrl() + "/SendDTEDocument";
   const std::string book = server_.BaseUrl() + "/SendLibroCompraVenta";
-  ServicioAccess::HttpPost(servicio_, send, "<a/>");
-  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
-  ServicioAccess::HttpPost(servicio_, book, "<b>libro</b>");
+  detail::HttpPost(servicio_, send, "<a/>");
+  detail::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+  detail::HttpPost(servicio_, book, "<b>libro</b>");
   servicio_.Configurar(server_.BaseUrl(), "otra-llave");
-  ServicioAccess::HttpPost(servicio_, book, "<c/>");
-  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+  detail::HttpPost(servicio_, book, "<c/>");
+  detail::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
 
   const RecordedRequest first = server_.WaitForRequest(0);
   EXPECT_EQ(*first.Header("SOAPAction"), send);
@@ -125,7 +126,7 @@ TEST_F(TransportTest, EachCallOnOneHandleSendsOnlyItsOwnRequest) {
 TEST_F(TransportTest, EmptyKeyIsStillSentAsAnEmptyHeader) {
   servicio_.Configurar(server_.BaseUrl(), "");
   server_.Enqueue(ScriptedResponse::Xml(kOk));
-  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+  detail::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
   const RecordedRequest request = server_.WaitForRequest(0);
   ASSERT_NE(request.Header("AuthKey"), nullptr);
   EXPECT_EQ(*request.Header("AuthKey"), "");
@@ -134,7 +135,7 @@ TEST_F(TransportTest, EmptyKeyIsStillSentAsAnEmptyHeader) {
 TEST_F(TransportTest, KeyWithLineBreakIsRefusedWithoutShowingIt) {
   servicio_.Configurar(server_.BaseUrl(), "abc\r\nX-Injected: 1");
   try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
+    detail::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings");
     FAIL() << "expected an Error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).find("abc"), std::string::npos);
@@ -160,7 +161,7 @@ TEST_F(TransportTest, NonXmlBodyGivesEmptyTextButKeepsStatusAndType) {
   EXPECT_EQ(answer.status, 502);
   EXPECT_NE(answer.contentType.find("text/html"), std::string::npos);
   server_.Enqueue(ScriptedResponse::Xml(""));
-  EXPECT_EQ(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings"), "");
+  EXPECT_EQ(detail::HttpGet(servicio_, server_.BaseUrl() + "/GetFactorings"), "");
 }
 
 TEST_F(TransportTest, LatinOneAnswerComesBackAsUtf8Text) {
@@ -170,7 +171,7 @@ TEST_F(TransportTest, LatinOneAnswerComesBackAsUtf8Text) {
       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><Description>\xD1u\xF1oa"
       "</Description></R>";
   server_.Enqueue(response);
-  const std::string xml = ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+  const std::string xml = detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
   EXPECT_NE(xml.find("<Description>Ñuñoa</Description>"), std::string::npos) << xml;
 }
 
@@ -199,7 +200,7 @@ TEST_F(TransportTest, ExternalEntitiesAreNeverRead) {
       "<?xml version=\"1.0\"?><!DOCTYPE R [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
       "<R><Result>&x;</Result></R>"));
   try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
     FAIL() << "expected an Error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).find("root:"), std::string::npos);
@@ -211,7 +212,7 @@ TEST_F(TransportTest, EncodedSegmentsReachTheServiceAsBuilt) {
   server_.Enqueue(ScriptedResponse::Xml(kOk));
   const std::string url = detail::ServiceUrl(server_.BaseUrl(), "/VoidDocument/",
                                              {"T", "..", "33", "1", "nota a/b?c#d ñ"});
-  ServicioAccess::HttpGet(servicio_, url);
+  detail::HttpGet(servicio_, url);
   EXPECT_EQ(server_.WaitForRequest(0).target,
             "/VoidDocument/T/%2E%2E/33/1/nota%20a%2Fb%3Fc%23d%20%C3%B1");
 }
@@ -219,11 +220,10 @@ TEST_F(TransportTest, EncodedSegmentsReachTheServiceAsBuilt) {
 TEST_F(TransportTest, RefusedConnectionIsAnErrorThatNamesTheCause) {
   servicio_.Configurar("http://127.0.0.1:" + std::to_string(UnusedPort()), "llave-secreta");
   try {
-    ServicioAccess::HttpPost(
-        servicio_,
-        detail::ServiceUrl(ServicioAccess::ApiUri(servicio_), "/ReconciliateCessions/",
-                           {"T", "1-9", "clave-sii"}),
-        "<x/>");
+    detail::HttpPost(servicio_,
+                     detail::ServiceUrl(ServicioAccess::ApiUri(servicio_), "/ReconciliateCessions/",
+                                        {"T", "1-9", "clave-sii"}),
+                     "<x/>");
     FAIL() << "expected an Error";
   } catch (const Error& e) {
     const std::string what = e.what();
@@ -252,7 +252,7 @@ TEST(KeyMasking, EverySecretIsMaskedAsWrittenAndAsAPathCarriesIt) {
 TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
   Servicio nuevo;
   try {
-    ServicioAccess::HttpGet(nuevo, "/GetFactorings");
+    detail::HttpGet(nuevo, "/GetFactorings");
     FAIL() << "expected an Error";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("Configurar"), std::string::npos) << e.what();
@@ -261,10 +261,10 @@ TEST_F(TransportTest, UnconfiguredServiceIsAnError) {
 
 TEST_F(TransportTest, ClosedOrResetConnectionIsAnError) {
   server_.Enqueue(ScriptedResponse::CloseConnection());
-  EXPECT_THROW(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
+  EXPECT_THROW(detail::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
   server_.Enqueue(ScriptedResponse::ResetMidBody("<R>" + std::string(4096, 'x') + "</R>", 100));
   try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
     FAIL() << "expected an Error";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("falló la comunicación"), std::string::npos) << e.what();
@@ -275,7 +275,7 @@ TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
   for (const char* raw : {"HELLO\r\n\r\n", "HTTP/1.1 abc\r\n\r\n", "SSH-2.0-OpenSSH\r\n"}) {
     server_.Enqueue(ScriptedResponse::RawBytes(raw));
     try {
-      ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+      detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
       ADD_FAILURE() << "expected an Error for " << raw;
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find("el servicio respondió algo que no es HTTP"),
@@ -286,9 +286,9 @@ TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
   // The same on a connection kept from an ordinary exchange.
   server_.Enqueue(ScriptedResponse::Xml(kOk).WithHeader("Connection", "keep-alive"));
   server_.Enqueue(ScriptedResponse::RawBytes("HELLO\r\n\r\n"));
-  ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+  detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
   try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
     ADD_FAILURE() << "expected an Error on the kept connection";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("no es HTTP"), std::string::npos) << e.what();
@@ -296,7 +296,7 @@ TEST_F(TransportTest, AnAnswerThatIsNotHttpIsToldApartFromABadUrl) {
   for (const std::string& url : {std::string("http://[127.0.0.1/x"),
                                  "ftp://127.0.0.1:" + std::to_string(server_.port()) + "/x"}) {
     try {
-      ServicioAccess::HttpGet(servicio_, url);
+      detail::HttpGet(servicio_, url);
       ADD_FAILURE() << "expected an Error for " << url;
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find("la URL del servicio no es válida"), std::string::npos)
@@ -311,7 +311,7 @@ TEST_F(TransportTest, AnAnswerBeyondTheCapIsRefused) {
   server_.Enqueue(
       ScriptedResponse::StallMidBody("<R>", 3).WithHeader("Content-Length", "1073741824"));
   try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
     FAIL() << "expected an Error";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("la respuesta del servicio es demasiado grande"),
@@ -328,7 +328,7 @@ TEST_F(TransportTest, StalledServiceHitsTheStallLimit) {
   server_.Enqueue(ScriptedResponse::StallForever());
   for (const char* path : {"/x", "/y", "/z"}) {
     try {
-      ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + path);
+      detail::HttpGet(servicio_, server_.BaseUrl() + path);
       if (std::string(path) != "/y") ADD_FAILURE() << "expected an Error for " << path;
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find("dejó de responder"), std::string::npos) << e.what();
@@ -343,7 +343,7 @@ TEST_F(TransportTest, ATricklingServiceCannotHoldACallPastTheTotalDeadline) {
   server_.Enqueue(ScriptedResponse::TrickleForever(2, std::chrono::milliseconds(1000)));
   const auto start = std::chrono::steady_clock::now();
   try {
-    ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x");
+    detail::HttpGet(servicio_, server_.BaseUrl() + "/x");
     ADD_FAILURE() << "expected an Error";
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "se superó el plazo total de 2 s para la operación");
@@ -351,7 +351,7 @@ TEST_F(TransportTest, ATricklingServiceCannotHoldACallPastTheTotalDeadline) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   // An answer that trickles in whole within the deadline is read as any other.
   server_.Enqueue(ScriptedResponse::Trickle(kOk, 16, std::chrono::milliseconds(10)));
-  EXPECT_NE(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/y").find("<Result>0"),
+  EXPECT_NE(detail::HttpGet(servicio_, server_.BaseUrl() + "/y").find("<Result>0"),
             std::string::npos);
 }
 
@@ -362,7 +362,7 @@ TEST_F(TransportTest, UnansweredConnectHitsTheConnectLimit) {
   servicio_.Configurar(listener.BaseUrl(), "k");
   servicio_.ConfigurarLimites({std::chrono::milliseconds(500), std::chrono::seconds(30)});
   try {
-    ServicioAccess::HttpGet(servicio_, ServicioAccess::ApiUri(servicio_) + "/x");
+    detail::HttpGet(servicio_, ServicioAccess::ApiUri(servicio_) + "/x");
     ADD_FAILURE() << "expected an Error";
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("tiempo de conexión"), std::string::npos) << e.what();
@@ -377,18 +377,17 @@ TEST_F(TransportTest, APostWhoseKeptConnectionDiesUnansweredIsReportedAndNotSent
   server_.Enqueue(ScriptedResponse::CloseConnection());
   server_.SetDefault(ScriptedResponse::Xml(kOk));
   const std::string send = server_.BaseUrl() + "/SendDTEDocument";
-  ServicioAccess::HttpPost(servicio_, send, "<a/>");
+  detail::HttpPost(servicio_, send, "<a/>");
   try {
-    ServicioAccess::HttpPost(servicio_, send, "<b/>");
+    detail::HttpPost(servicio_, send, "<b/>");
     ADD_FAILURE() << "expected an Error";
   } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("se cerró sin respuesta"), std::string::npos)
-        << e.what();
+    EXPECT_NE(std::string(e.what()).find("se cerró sin respuesta"), std::string::npos) << e.what();
   }
   ASSERT_EQ(server_.RequestCount(), 2u);
   EXPECT_EQ(server_.Requests()[1].body, "<b/>");
   // The next POST goes whole on a new connection.
-  ServicioAccess::HttpPost(servicio_, send, "<c/>");
+  detail::HttpPost(servicio_, send, "<c/>");
   ASSERT_EQ(server_.RequestCount(), 3u);
   EXPECT_EQ(server_.Requests()[2].body, "<c/>");
   EXPECT_EQ(*server_.Requests()[2].Header("Content-Length"), "4");
@@ -397,8 +396,8 @@ TEST_F(TransportTest, APostWhoseKeptConnectionDiesUnansweredIsReportedAndNotSent
 TEST_F(TransportTest, ConnectionIsReusableAfterAFailure) {
   server_.Enqueue(ScriptedResponse::CloseConnection());
   server_.Enqueue(ScriptedResponse::Xml(kOk));
-  EXPECT_THROW(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
-  EXPECT_NE(ServicioAccess::HttpGet(servicio_, server_.BaseUrl() + "/y").find("<Result>0"),
+  EXPECT_THROW(detail::HttpGet(servicio_, server_.BaseUrl() + "/x"), Error);
+  EXPECT_NE(detail::HttpGet(servicio_, server_.BaseUrl() + "/y").find("<Result>0"),
             std::string::npos);
 }
 

@@ -5,14 +5,12 @@
 #include <quarlo/servicio.hpp>
 
 #include "binding/banner.hpp"
+#include "core/binding_cleanup.hpp"
 #include "core/selector.hpp"
-#include "core/servicio_access.hpp"
 #include "core/xml_document.hpp"
 
 namespace QuarloCliente {
 namespace {
-
-using detail::ServicioAccess;
 
 constexpr char kDte[] =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
@@ -99,27 +97,26 @@ TEST(XmlHelpers, SignatureSkeletonIsTheLastChildInTheSignatureNamespace) {
 }
 
 TEST(XmlHelpers, CleanupsRemoveMarkersAndBannersButKeepOtherLineBreaks) {
-  Servicio s;
   const std::string ns(SiiDteNamespace);
   const std::string serialised =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" +
       std::string(detail::kBindingBannerDocuments) + "\r\n<ABCXYZ:DTE xmlns:ABCXYZ=\"" + ns +
       "\" version=\"1.0\">\r\n<ABCXYZ:Documento ID=\"F1\"><ABCXYZ:Nota xmlns:ABCXYZ=\"" + ns +
       "\">a</ABCXYZ:Nota></ABCXYZ:Documento></ABCXYZ:DTE>";
-  const std::string clean = ServicioAccess::CleanBindingXml(s, serialised);
+  const std::string clean = detail::CleanBindingXml(serialised);
   EXPECT_EQ(clean,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DTE version=\"1.0\">\r\n"
             "<Documento ID=\"F1\"><Nota xmlns=\"" +
                 ns + "\">a</Nota></Documento></DTE>");
-  const std::string kept = ServicioAccess::CleanBindingXmlKeepNamespace(s, serialised);
+  const std::string kept = detail::CleanBindingXmlKeepNamespace(serialised);
   EXPECT_EQ(kept, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DTE xmlns=\"" + ns +
                       "\" version=\"1.0\">\r\n<Documento ID=\"F1\"><Nota xmlns=\"" + ns +
                       "\">a</Nota></Documento></DTE>");
   const std::string books = std::string(detail::kBindingBannerBooks) + "\r\n<a/>";
-  EXPECT_EQ(ServicioAccess::CleanBindingXmlKeepNamespace(s, books), "<a/>");
+  EXPECT_EQ(detail::CleanBindingXmlKeepNamespace(books), "<a/>");
   // A banner without its CR LF is not the binding's and stays.
   const std::string bare = std::string(detail::kBindingBannerBooks) + "\n<a/>";
-  EXPECT_EQ(ServicioAccess::CleanBindingXml(s, bare), bare);
+  EXPECT_EQ(detail::CleanBindingXml(bare), bare);
 }
 
 // Text the caller hands over is refused as a whole when it declares entities, with the reason,

@@ -5,8 +5,8 @@
 #include <quarlo/servicio.hpp>
 #include <string>
 
+#include "core/binding_cleanup.hpp"
 #include "core/payload.hpp"
-#include "core/servicio_access.hpp"
 #include "emission/emission.hpp"
 #include "emission_support.hpp"
 
@@ -18,27 +18,24 @@
 namespace QuarloCliente {
 namespace {
 
-using detail::ServicioAccess;
-
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
   }
 }
 
-std::string CleanedWholeText(Servicio& servicio, const BindingDocument& document,
-                             std::string_view typeName) {
+std::string CleanedWholeText(const BindingDocument& document, std::string_view typeName) {
   const auto context = DefaultBindingContext();
   context->RegisterNamespace(SiiDteNamespace, "ABCXYZ");
-  std::string text = ServicioAccess::CleanBindingXml(
-      servicio, document.ToXml(context, true, 2, kBindingLineEndLf, kBindingBanner));
+  std::string text =
+      detail::CleanBindingXml(document.ToXml(context, true, 2, kBindingLineEndLf, kBindingBanner));
   ReplaceAll(text, typeName, "DTE");
   return text;
 }
 
 std::string DteContentTheLongWay(Servicio& servicio, const DteDocumentBinding& dte,
                                  bool autoFoliado) {
-  std::string text = CleanedWholeText(servicio, dte, "DTEDefType");
+  std::string text = CleanedWholeText(dte, "DTEDefType");
   const std::string utf8 = R"(<?xml version="1.0" encoding="UTF-8"?>)";
   if (text.starts_with(utf8)) {
     text.replace(0, utf8.size(), R"(<?xml version="1.0" encoding="ISO-8859-1"?>)");
@@ -49,7 +46,7 @@ std::string DteContentTheLongWay(Servicio& servicio, const DteDocumentBinding& d
 
 std::string BoletaContentTheLongWay(Servicio& servicio, const BoletaDocumentBinding& boleta,
                                     bool autoFoliado) {
-  std::string text = CleanedWholeText(servicio, boleta, "BOLETADefType");
+  std::string text = CleanedWholeText(boleta, "BOLETADefType");
   if (autoFoliado) text = servicio.ReplaceFolio(text, "0");
   return detail::EncodeBase64(
       std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
